@@ -1,0 +1,176 @@
+#include "common/Win1252.h"
+
+#include <array>
+
+namespace {
+
+// Unicode code points of the bytes 0x80 to 0x9F; the rest of the code page is Latin-1.
+constexpr std::array<char16_t, 32> HighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t ToUnicode(unsigned char byte) {
+    if (byte >= 0x80 && byte <= 0x9F)
+        return HighControls[byte - 0x80];
+    return byte;
+}
+
+char FromUnicode(char32_t code) {
+    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF))
+        return static_cast<char>(code);
+    for (size_t i = 0; i < HighControls.size(); ++i)
+        if (HighControls[i] == code)
+            return static_cast<char>(0x80 + i);
+    return '?';
+}
+
+struct CaseTables {
+    std::array<unsigned char, 256> Upper{};
+    std::array<unsigned char, 256> Lower{};
+    CaseTables() {
+        for (int i = 0; i < 256; ++i)
+            Upper[i] = Lower[i] = static_cast<unsigned char>(i);
+        auto pair = [this](int upper, int lower) {
+            Upper[lower] = static_cast<unsigned char>(upper);
+            Lower[upper] = static_cast<unsigned char>(lower);
+        };
+        for (int c = 'A'; c <= 'Z'; ++c)
+            pair(c, c + 32);
+        for (int c = 0xC0; c <= 0xDE; ++c)
+            if (c != 0xD7) // the multiplication sign has no case
+                pair(c, c + 32);
+        pair(0x8A, 0x9A); // S caron
+        pair(0x8C, 0x9C); // OE
+        pair(0x8E, 0x9E); // Z caron
+        pair(0x9F, 0xFF); // Y diaeresis
+    }
+};
+
+const CaseTables& Tables() {
+    static const CaseTables tables;
+    return tables;
+}
+
+void AppendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Decodes one UTF-8 sequence at `pos`; a malformed sequence yields U+FFFD and one byte.
+char32_t NextUtf8(std::string_view text, size_t& pos) {
+    const auto lead = static_cast<unsigned char>(text[pos++]);
+    if (lead < 0x80)
+        return lead;
+    int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+    if (extra < 0 || pos + extra > text.size())
+        return 0xFFFD;
+    char32_t code = lead & (0x3F >> extra);
+    for (int i = 0; i < extra; ++i) {
+        const auto next = static_cast<unsigned char>(text[pos + i]);
+        if ((next & 0xC0) != 0x80)
+            return 0xFFFD;
+        code = (code << 6) | (next & 0x3F);
+    }
+    pos += extra;
+    return code;
+}
+
+} // namespace
+
+std::string AnsiToUtf8(std::string_view ansi) {
+    std::string out;
+    out.reserve(ansi.size() + ansi.size() / 8);
+    for (char c : ansi) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80)
+            out += c;
+        else
+            AppendUtf8(out, ToUnicode(byte));
+    }
+    return out;
+}
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t pos = 0; pos < utf8.size();) {
+        const auto byte = static_cast<unsigned char>(utf8[pos]);
+        if (byte < 0x80) {
+            out += utf8[pos++];
+            continue;
+        }
+        out += FromUnicode(NextUtf8(utf8, pos));
+    }
+    return out;
+}
+
+QString AnsiToQString(std::string_view ansi) {
+    QString out(static_cast<qsizetype>(ansi.size()), Qt::Uninitialized);
+    QChar* data = out.data();
+    for (size_t i = 0; i < ansi.size(); ++i)
+        data[i] = QChar(static_cast<char16_t>(ToUnicode(static_cast<unsigned char>(ansi[i]))));
+    return out;
+}
+
+std::string QStringToAnsi(const QString& text) {
+    std::string out;
+    out.reserve(static_cast<size_t>(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i; // one character outside the code page, one "?"
+        out += FromUnicode(c.unicode());
+    }
+    return out;
+}
+
+char AnsiUpperChar(char c) {
+    return static_cast<char>(Tables().Upper[static_cast<unsigned char>(c)]);
+}
+
+char AnsiLowerChar(char c) {
+    return static_cast<char>(Tables().Lower[static_cast<unsigned char>(c)]);
+}
+
+std::string AnsiUpperCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = AnsiUpperChar(c);
+    return out;
+}
+
+std::string AnsiLowerCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = AnsiLowerChar(c);
+    return out;
+}
+
+int AnsiCompareText(std::string_view a, std::string_view b) {
+    const auto& upper = Tables().Upper;
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const int ca = upper[static_cast<unsigned char>(a[i])];
+        const int cb = upper[static_cast<unsigned char>(b[i])];
+        if (ca != cb)
+            return ca - cb;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+bool AnsiSameText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && AnsiCompareText(a, b) == 0;
+}
+
+bool AnsiStartsText(std::string_view prefix, std::string_view text) {
+    return prefix.size() <= text.size() && AnsiCompareText(prefix, text.substr(0, prefix.size())) == 0;
+}
