@@ -10,7 +10,7 @@ packages=(
     libpugixml-dev zlib1g-dev libxcb1-dev libxcb-keysyms1-dev
     fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth openbox xdotool xclip trayer imagemagick x11-utils
+    xvfb xauth openbox xdotool xclip trayer imagemagick x11-utils python3
 )
 
 missing=()
