@@ -1,4 +1,5 @@
 #pragma once
+#include "common/HashList.h"
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -9,7 +10,7 @@ class QToolBar;
 class QLabel;
 class QUrl;
 class TDataItem;
-class TStringHashList;
+
 class TPageImporter;
 
 // A card window: one card's page in a read-only rich-text view. Card windows are top-level
@@ -59,7 +60,7 @@ private:
 void SetMainWindow(QWidget* window, std::function<void(const std::string& id)> openCard);
 
 // The registry of open card windows: case-insensitive keys, not owning.
-TStringHashList& CardWindows();
+TStringHashList<TInfoForm>& CardWindows();
 TInfoForm* ReusableCardWindow();
 // The width given to every new card window; 0 until the first one is made.
 int CardWindowWidth();
