@@ -1,0 +1,96 @@
+#include "data/Data.h"
+
+#include "common/Exception.h"
+#include "common/Win1252.h"
+#include "data/xLib.h"
+
+#include <algorithm>
+
+namespace {
+
+struct TBaseFile {
+    const char* Name;
+    const char* FileName;
+};
+
+// In load order; the position is the base index.
+constexpr TBaseFile BaseFiles[] = {
+    {"Oracle", "oracle.xml"},
+    {"Card Summary", "cards_summary.xml"},
+};
+
+std::unique_ptr<TDatabase>& DatabaseInstance() {
+    static std::unique_ptr<TDatabase> instance;
+    return instance;
+}
+
+} // namespace
+
+TDataValue TDataItem::Values(std::int32_t index) const {
+    if (index < 0 || index >= ValueCount())
+        throw Exception("Value index out of range (" + std::to_string(index) + ")");
+    return FValues[static_cast<std::size_t>(index)];
+}
+
+std::string TDataItem::DisplayName() const {
+    return FNames.empty() ? std::string() : FNames[0];
+}
+
+void TDataItem::AddValue(std::int32_t baseIndex, std::string name, IXMLDOMNode node) {
+    const bool known = name.empty() || std::any_of(FNames.begin(), FNames.end(),
+                                                   [&](auto& n) { return AnsiSameText(n, name); });
+    if (!known)
+        FNames.push_back(name);
+    FValues.push_back(TDataValue{baseIndex, std::move(name), std::move(node)});
+}
+
+TDataItem* TDatabase::FindItem(const std::string& id) const {
+    TDataItem* item = nullptr;
+    FItems.TryGetObject(id, item);
+    return item;
+}
+
+void TDatabase::AddBase(std::string name, const IXMLDOMNodeList& records) {
+    FBases.push_back(std::make_unique<TBase>(TBase{std::move(name), records}));
+    const auto baseIndex = static_cast<std::int32_t>(FBases.size() - 1);
+    const std::int32_t count = records.length();
+    for (std::int32_t i = 0; i < count; ++i)
+        AddRecord(baseIndex, records.item(i));
+}
+
+void TDatabase::AddRecord(std::int32_t baseIndex, const IXMLDOMNode& node) {
+    if (node.nodeType() != NodeElement) // text, a comment or a processing instruction
+        return;
+    const IXMLDOMNamedNodeMap attributes = node.attributes();
+    const std::string id = GetAttributeValue(attributes, "id", "");
+    if (id.empty())
+        return;
+    std::string name = UnescapeXML(GetAttributeValue(attributes, "name", ""));
+    TDataItem* item = FindItem(id);
+    if (!item) {
+        auto created = std::make_unique<TDataItem>(id);
+        item = FItems.Add(id, created.get());
+        created.release(); // the list owns it now
+    }
+    item->AddValue(baseIndex, std::move(name), node);
+}
+
+TDatabase* Database() {
+    return DatabaseInstance().get();
+}
+
+void LoadDatabase() {
+    std::unique_ptr<TDatabase>& instance = DatabaseInstance();
+    if (instance)
+        return;
+    instance = std::make_unique<TDatabase>();
+    for (const TBaseFile& base : BaseFiles) {
+        IXMLDOMDocument2 document;
+        LoadXMLDocument(DataDir() + base.FileName, true, document);
+        instance->AddBase(base.Name, document.documentElement().childNodes());
+    }
+}
+
+void ResetDatabaseForTesting() {
+    DatabaseInstance().reset();
+}

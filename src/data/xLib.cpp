@@ -1,0 +1,83 @@
+#include "data/xLib.h"
+
+#include "common/Exception.h"
+#include "common/Win1252.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+// /proc/self/exe names the executable also before (and without) a Qt application object.
+std::string ExecutableFolder() {
+    std::error_code error;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return "./";
+    return Utf8ToAnsi(executable.parent_path().native()) + "/";
+}
+
+std::string WithTrailingSlash(std::string_view path) {
+    std::string result(path);
+    if (result.empty() || result.back() != '/')
+        result += '/';
+    return result;
+}
+
+std::string& DataDirValue() {
+    static std::string dataDir = AppDir() + "Data/";
+    return dataDir;
+}
+
+std::unique_ptr<TxFactory>& FactoryInstance() {
+    static std::unique_ptr<TxFactory> instance;
+    return instance;
+}
+
+} // namespace
+
+std::string AppDir() {
+    static const std::string appDir = ExecutableFolder();
+    return appDir;
+}
+
+std::string DataDir() {
+    return DataDirValue();
+}
+
+void SetDataDir(std::string_view path) {
+    DataDirValue() = WithTrailingSlash(path);
+}
+
+TxFactory& Factory() {
+    std::unique_ptr<TxFactory>& instance = FactoryInstance();
+    if (!instance)
+        instance = std::make_unique<TxFactory>();
+    return *instance;
+}
+
+void NewXMLDocument(IXMLDOMDocument2& document) {
+    CreateXMLDocument(document);
+    document.setProperty("SelectionLanguage", "XPath");
+    document.setProperty("NewParser", true);
+}
+
+void LoadXMLDocument(std::string_view fileName, bool validate, IXMLDOMDocument2& document,
+                     const TNamespaceArray& namespaces) {
+    CreateXMLDocument(document);
+    document.setAsync(false);
+    document.setValidateOnParse(validate);
+    document.setResolveExternals(true);
+    document.setProperty("SelectionLanguage", "XPath");
+    document.setProperty("NewParser", true);
+    if (!namespaces.empty()) {
+        IXMLDOMSchemaCollection2 cache;
+        CreateSchemaCache(cache);
+        if (!cache)
+            throw Exception("XML schemas are not supported: cannot validate \"" +
+                            std::string(fileName) + "\" against " +
+                            namespaces.front().SchemaLocation);
+    }
+    if (!document.load(fileName))
+        CheckParseError(document.parseError());
+}
