@@ -3,7 +3,10 @@
 #include "common/Exception.h"
 #include "common/Win1252.h"
 #include "data/xLib.h"
+#include "platform/Autostart.h"
+#include "platform/SettingsStore.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace {
@@ -93,4 +96,62 @@ void LoadDatabase() {
 
 void ResetDatabaseForTesting() {
     DatabaseInstance().reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings
+
+namespace {
+
+const std::string OpenShortCutValue = "OpenShortCut";
+const std::string SearchShortCutValue = "SearchShortCut";
+const std::string UseInsInsShortCutValue = "UseInsInsShortCut";
+
+} // namespace
+
+void DefaultSettings(TSettings& settings) {
+    settings = TSettings();
+}
+
+TSettings LoadSettings() {
+    TSettings settings;
+    DefaultSettings(settings);
+    bool complete = true;
+    TSettingsStore store;
+    if (store.Open()) {
+        if (store.ValueExists(OpenShortCutValue))
+            settings.OpenShortCut = store.ReadString(OpenShortCutValue);
+        else
+            complete = false;
+        if (store.ValueExists(SearchShortCutValue))
+            settings.SearchShortCut = store.ReadString(SearchShortCutValue);
+        else
+            complete = false;
+        if (store.ValueExists(UseInsInsShortCutValue))
+            settings.UseInsInsShortCut = store.ReadInteger(UseInsInsShortCutValue) != 0;
+        else
+            complete = false;
+        // Without an autostart folder the entry's absence says nothing: keep the default.
+        if (Autostart::FolderExists())
+            settings.AutoRun = Autostart::EntryExists();
+        else
+            complete = false;
+    } else {
+        complete = false;
+    }
+    if (!complete)
+        SaveSettings(settings);
+    return settings;
+}
+
+void SaveSettings(const TSettings& settings) {
+    TSettingsStore store;
+    store.Open(); // keeps values this version does not know
+    store.WriteString(OpenShortCutValue, settings.OpenShortCut);
+    store.WriteString(SearchShortCutValue, settings.SearchShortCut);
+    store.WriteInteger(UseInsInsShortCutValue, settings.UseInsInsShortCut ? 1 : 0);
+    if (settings.AutoRun)
+        Autostart::WriteEntry(QCoreApplication::applicationFilePath());
+    else
+        Autostart::DeleteEntry();
 }

@@ -81,3 +81,24 @@ void LoadDatabase();
 // Forgets the database so that the next LoadDatabase starts afresh. Tests only: entries
 // handed out before are destroyed.
 void ResetDatabaseForTesting();
+
+// ---------------------------------------------------------------------------------------------
+// Settings: the per-user settings file and the autostart entry.
+
+// The program's four settings. Starting at login is not stored as a value: it is the presence
+// of the autostart entry.
+struct TSettings {
+    bool AutoRun = true;
+    std::string OpenShortCut = "Ctrl+`";
+    std::string SearchShortCut = "Ctrl+Shift+`";
+    bool UseInsInsShortCut = true;
+};
+
+void DefaultSettings(TSettings& settings);
+// Reads the settings; when the file, one of its values or the autostart folder is missing,
+// writes all of them back (so the first start enables starting at login). Fails with
+// "Invalid data type for '<name>'" for a value of the wrong kind.
+TSettings LoadSettings();
+// Writes the three values and creates or deletes the autostart entry, whose command is this
+// executable with "/auto". Fails with "Failed to set data for '<name>'".
+void SaveSettings(const TSettings& settings);

@@ -1,0 +1,127 @@
+#include "platform/SettingsStore.h"
+#include "common/Exception.h"
+#include "platform/Autostart.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+std::string MessageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "(no error)";
+}
+
+class SettingsStore : public testing::Test {
+protected:
+    QString Path() const { return FFolder.path() + "/Lorewick/Lorewick.conf"; }
+    QTemporaryDir FFolder;
+};
+
+} // namespace
+
+TEST_F(SettingsStore, ValuesKeepTheirKindAcrossWriteAndRead) {
+    TSettingsStore store(Path());
+    EXPECT_FALSE(store.Open());
+    store.WriteString("OpenShortCut", "Ctrl+`");
+    store.WriteString("Odd", "back\\slash\nnew line \xE9"); // Windows-1252 e acute
+    store.WriteInteger("UseInsInsShortCut", 1);
+    store.WriteInteger("Negative", -5);
+    EXPECT_EQ(ReadAll(Path()), "# Lorewick settings\n"
+                               "Negative=d:-5\n"
+                               "Odd=s:back\\\\slash\\nnew line \xC3\xA9\n"
+                               "OpenShortCut=s:Ctrl+`\n"
+                               "UseInsInsShortCut=d:1\n");
+
+    TSettingsStore reread(Path());
+    ASSERT_TRUE(reread.Open());
+    EXPECT_EQ(reread.ReadString("OpenShortCut"), "Ctrl+`");
+    EXPECT_EQ(reread.ReadString("Odd"), "back\\slash\nnew line \xE9");
+    EXPECT_EQ(reread.ReadInteger("UseInsInsShortCut"), 1);
+    EXPECT_EQ(reread.ReadInteger("Negative"), -5);
+    EXPECT_FALSE(reread.ValueExists("SearchShortCut"));
+    EXPECT_EQ(QDir(FFolder.path() + "/Lorewick").entryList(QDir::Files),
+              QStringList{"Lorewick.conf"})
+        << "no temporary file is left behind";
+}
+
+TEST_F(SettingsStore, ReadingAValueOfAnotherKindFailsWithItsName) {
+    WriteAll(Path(), "UseInsInsShortCut=s:yes\nOpenShortCut=d:3\nFuture=x:something\n");
+    TSettingsStore store(Path());
+    ASSERT_TRUE(store.Open());
+    EXPECT_TRUE(store.ValueExists("Future"));
+    EXPECT_EQ(MessageOf([&] { store.ReadInteger("UseInsInsShortCut"); }),
+              "Invalid data type for 'UseInsInsShortCut'");
+    EXPECT_EQ(MessageOf([&] { store.ReadString("OpenShortCut"); }),
+              "Invalid data type for 'OpenShortCut'");
+    EXPECT_EQ(MessageOf([&] { store.ReadString("Future"); }), "Invalid data type for 'Future'");
+
+    store.WriteInteger("UseInsInsShortCut", 0); // values of unknown kinds survive a rewrite
+    EXPECT_TRUE(ReadAll(Path()).contains("\nFuture=x:something\n"));
+}
+
+TEST_F(SettingsStore, UnusableFileIsKeptAsideAndCountsAsNoFile) {
+    const QByteArray unusable[] = {
+        "garbage without equals sign\n",
+        "OpenShortCut=s:Ctrl+`\nSearchShortCut=s:Ctrl+Sh", // cut off
+        "UseInsInsShortCut=d:one\n",
+        "UseInsInsShortCut=d:4294967296\n",
+        "OpenShortCut=s:bad escape \\q\n",
+        "OpenShortCut=s:\xC3\n", // broken UTF-8
+        "Open Short Cut=s:x\n",
+        "OpenShortCut=Ctrl+`\n",
+        QByteArray("OpenShortCut=s:a\0b\n", 19),
+        QByteArray(70 * 1024, '#') + "\n",
+    };
+    for (const QByteArray& content : unusable) {
+        WriteAll(Path(), content);
+        TSettingsStore store(Path());
+        EXPECT_FALSE(store.Open()) << content.left(40).constData();
+        EXPECT_FALSE(QFile::exists(Path()));
+        EXPECT_EQ(ReadAll(Path() + ".bad"), content);
+        store.WriteInteger("UseInsInsShortCut", 1); // a fresh file may be written now
+        EXPECT_EQ(ReadAll(Path() + ".bad"), content);
+    }
+}
+
+TEST_F(SettingsStore, AcceptsCommentsBlankLinesCarriageReturnsAndTheFullIntegerRange) {
+    WriteAll(Path(), "# mine\r\n\r\nA=d:4294967295\r\nB=d:-2147483648\nC=s:\nD=s:x=y:z\n");
+    TSettingsStore store(Path());
+    ASSERT_TRUE(store.Open());
+    EXPECT_EQ(store.ReadInteger("A"), -1);
+    EXPECT_EQ(store.ReadInteger("B"), INT32_MIN);
+    EXPECT_EQ(store.ReadString("C"), "");
+    EXPECT_EQ(store.ReadString("D"), "x=y:z");
+}
+
+TEST_F(SettingsStore, WriteThatCannotHappenFailsWithTheValueName) {
+    WriteAll(FFolder.path() + "/Lorewick", "a file where the folder should be");
+    TSettingsStore store(Path());
+    EXPECT_FALSE(store.Open());
+    EXPECT_EQ(MessageOf([&] { store.WriteString("SearchShortCut", "F5"); }),
+              "Failed to set data for 'SearchShortCut'");
+}
+
+TEST(AutostartEntry, ExecQuotesThePathAndEscapesWhatTheEntryFormatReserves) {
+    EXPECT_EQ(Autostart::ExecLine("/opt/lorewick/lorewick"), "\"/opt/lorewick/lorewick\" /auto");
+    EXPECT_EQ(Autostart::ExecLine("/home/a b/50%/\"q\"$x`\\"),
+              "\"/home/a b/50%%/\\\\\"q\\\\\"\\\\$x\\\\`\\\\\\\\\" /auto");
+}
