@@ -269,7 +269,7 @@ qint64 TPackFileStream::size() const {
 }
 
 bool TPackFileStream::seek(qint64 pos) {
-    return QIODevice::seek(pos) && FInner->seek(pos);
+    return FInner->seek(pos) && QIODevice::seek(pos);
 }
 
 qint64 TPackFileStream::readData(char* data, qint64 maxSize) {

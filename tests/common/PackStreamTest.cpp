@@ -103,6 +103,10 @@ TEST_F(PackStream, ReadsAnEntryBelowTheDeepestExistingFolder) {
         EXPECT_EQ(stream.Path(), Images);
         EXPECT_EQ(stream.EntryName(), c.entryName);
         EXPECT_EQ(stream.readAll().toStdString(), c.content);
+        EXPECT_FALSE(stream.seek(100)) << "past the end of an entry opened for reading";
+        EXPECT_EQ(stream.pos(), static_cast<qint64>(c.content.size()));
+        ASSERT_TRUE(stream.seek(1));
+        EXPECT_EQ(stream.read(2).toStdString(), c.content.substr(1, 2));
     }
     EXPECT_FALSE(PackFileExists(Images + "/sub/other.gif"));
     EXPECT_FALSE(PackFileExists(Images + "/W.gif/deeper"));
