@@ -1,5 +1,8 @@
 #include "app/ClipboardLookup.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTimer>
 #include <chrono>
 
 namespace {
@@ -26,4 +29,20 @@ bool TDoubleCopy::Change(bool ctrlHeld, const QString& text) {
     FLastCopyText = text;
     FLastCopyTime = now;
     return doubleCopy;
+}
+
+void TClipboardMonitor::SetEnabled(bool enabled) {
+    if (enabled == Enabled())
+        return;
+    if (!enabled) {
+        disconnect(FConnection);
+        FConnection = {};
+        return;
+    }
+    FConnection = connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+                          &TClipboardMonitor::Change);
+    QTimer::singleShot(0, this, [this] {
+        if (Enabled())
+            emit Change();
+    });
 }

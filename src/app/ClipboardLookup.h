@@ -1,4 +1,5 @@
 #pragma once
+#include <QObject>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -23,4 +24,21 @@ private:
     TClock FClock;
     QString FLastCopyText;
     uint32_t FLastCopyTime = 0;
+};
+
+// The clipboard watcher: while it is on, every change of the clipboard's content is reported
+// as Change. Switching it on also reports the current content once, from the event loop.
+class TClipboardMonitor : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    bool Enabled() const { return static_cast<bool>(FConnection); }
+    void SetEnabled(bool enabled);
+
+signals:
+    void Change();
+
+private:
+    QMetaObject::Connection FConnection;
 };

@@ -1,5 +1,8 @@
 #include "app/ClipboardLookup.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 namespace {
@@ -57,4 +60,27 @@ TEST(DoubleCopy, ChangesWithoutCtrlOrTextAreNotRemembered) {
 TEST(DoubleCopy, TickCountWrappingAroundBetweenCopies) {
     PlayCopies({{0xFFFFFF00u, true, "Bayou", false}, {0x0000002Cu, true, "Bayou", true}});
     PlayCopies({{0xFFFFFF00u, true, "Bayou", false}, {0x00000200u, true, "Bayou", false}});
+}
+
+TEST(ClipboardMonitor, ReportsChangesOnlyWhileOnAndTheCurrentContentWhenSwitchedOn) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    TClipboardMonitor monitor;
+    QSignalSpy changes(&monitor, &TClipboardMonitor::Change);
+    clipboard->setText("while off");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes.count(), 0);
+
+    monitor.SetEnabled(true);
+    EXPECT_EQ(changes.count(), 0) << "the first report comes from the event loop";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes.count(), 1);
+    monitor.SetEnabled(true); // already on: no second report
+    clipboard->setText("while on");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes.count(), 2);
+
+    monitor.SetEnabled(false);
+    clipboard->setText("off again");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes.count(), 2);
 }
