@@ -558,19 +558,27 @@ private:
         return std::to_string(int(tag)) + name;
     }
 
+    // Inside an open link another "a" is ignored together with its end tag.
     void Anchor(const TTagToken& token) {
-        if (const std::string* name = token.Attribute("name"); name && !token.Attribute("href"))
-            FPendingAnchors << AnsiToQString(*name);
         const std::string* href = token.Attribute("href");
-        if (!href || FLink)
-            return;
-        FLink = int(FLinkTargets.size());
-        FLinkTargets.push_back(*href);
+        if (const std::string* name = token.Attribute("name"); name && !href)
+            FPendingAnchors << AnsiToQString(*name);
+        if (FLink) {
+            ++FNestedAnchors;
+        } else if (href) {
+            FLink = int(FLinkTargets.size());
+            FLinkTargets.push_back(*href);
+        }
     }
 
-    // The link style replaced the text style; the style from before the link is in force
-    // again because the link never changed it.
-    void EndLink() { FLink.reset(); }
+    // The link style replaced the text style, which the link never changed, so the style
+    // from before the link is in force again.
+    void EndLink() {
+        if (FNestedAnchors > 0)
+            --FNestedAnchors;
+        else
+            FLink.reset();
+    }
 
     void Picture(const TTagToken& token) {
         if (!FRequest)
@@ -758,6 +766,7 @@ private:
     TTextStyle FStyle;
     Qt::Alignment FAlignment = Qt::AlignLeft;
     std::optional<int> FLink;
+    int FNestedAnchors = 0;
     QStringList FPendingAnchors;
     std::vector<int> FLists; // per open list: the next number, 0 for bullets
     std::unordered_map<std::string, std::vector<TSaved>> FSaved;

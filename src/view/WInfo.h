@@ -70,6 +70,8 @@ TInfoForm* NewCardWindow(const std::string& id);
 QPoint FindCascadePosition();
 // Destroys the window at position 0 of the registry until the registry is empty.
 void CloseAllCardWindows();
+// Closes every card window and forgets the width, as at start. Tests only.
+void ResetCardWindowsForTesting();
 
 // The composed page text of a card (empty for null): every section of its records joined
 // by rules, with the cost symbols turned into picture tags.
