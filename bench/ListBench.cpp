@@ -1,0 +1,114 @@
+// The main window's card list: filling and sorting it, and the type-ahead search that each
+// keystroke runs, beside the same work on bare names.
+#include "support/BenchData.h"
+
+#include "app/Main.h"
+#include "common/Win1252.h"
+#include "data/Data.h"
+#include "data/xLib.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <random>
+#include <utility>
+
+namespace {
+
+TMainForm* TheForm = nullptr;
+
+// One main window for all benchmarks of the process, shown (offscreen) like at start, so
+// its first show has loaded the database and filled the list once. It goes before the
+// application object does.
+TMainForm& Form() {
+    if (!TheForm) {
+        SetDataDir(BenchDataDir());
+        TheForm = new TMainForm();
+        qAddPostRoutine([] { delete std::exchange(TheForm, nullptr); });
+        TheForm->show();
+        QApplication::processEvents();
+    }
+    return *TheForm;
+}
+
+std::vector<std::string> DisplayNames() {
+    std::vector<std::string> names;
+    for (int k = 0; k < Database()->Count(); ++k)
+        names.push_back(Database()->Items(k)->DisplayName());
+    return names;
+}
+
+// Every prefix of 1,000 names picked at random (seeded), in typing order.
+std::vector<std::string> TypedPrefixes() {
+    const std::vector<std::string> names = DisplayNames();
+    std::mt19937 random(7);
+    std::vector<std::string> prefixes;
+    for (int i = 0; i < 1000; ++i) {
+        const std::string& name = names[random() % names.size()];
+        for (std::size_t length = 1; length <= name.size(); ++length)
+            prefixes.push_back(name.substr(0, length));
+    }
+    return prefixes;
+}
+
+void FillList(benchmark::State& state) {
+    TMainForm& form = Form();
+    for (auto _ : state) {
+        form.FillList();
+        state.PauseTiming();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["cards"] = Database()->Count();
+}
+
+void FillListFloor(benchmark::State& state) {
+    Form();
+    const std::vector<std::string> names = DisplayNames();
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<std::string> sorted = names;
+        state.ResumeTiming();
+        std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
+            return AnsiCompareText(a, b) < 0;
+        });
+        benchmark::DoNotOptimize(sorted.data());
+    }
+}
+
+void Search(benchmark::State& state) {
+    TMainForm& form = Form();
+    std::vector<QString> prefixes;
+    for (const std::string& prefix : TypedPrefixes())
+        prefixes.push_back(AnsiToQString(prefix));
+    std::size_t next = 0, found = 0;
+    for (auto _ : state) {
+        found += form.Search(prefixes[next]);
+        next = (next + 1) % prefixes.size();
+    }
+    if (found == 0)
+        state.SkipWithError("no typed prefix found its card");
+}
+
+// The search over the sorted names alone, without the list view.
+void SearchFloor(benchmark::State& state) {
+    Form();
+    TCardList cards;
+    for (const std::string& name : DisplayNames())
+        cards.Add(name, nullptr);
+    cards.Sort();
+    const std::vector<std::string> prefixes = TypedPrefixes();
+    std::size_t next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(cards.Search(prefixes[next]));
+        next = (next + 1) % prefixes.size();
+    }
+}
+
+} // namespace
+
+BENCHMARK(FillList)->Name("FillList")->Unit(benchmark::kMillisecond);
+BENCHMARK(FillListFloor)->Name("FillList.floor")->Unit(benchmark::kMillisecond);
+BENCHMARK(Search)->Name("Search")->Unit(benchmark::kMicrosecond);
+BENCHMARK(SearchFloor)->Name("Search.floor")->Unit(benchmark::kMicrosecond);
