@@ -27,12 +27,12 @@ bool HasSwitch(const QStringList& arguments, const QString& name);
 std::optional<QString> SwitchValue(const QStringList& arguments, const QString& name);
 
 // Applies "-data DIR": makes DIR (absolute, ending with "/") the data folder through
-// SetDataDir. Does nothing without the switch.
+// SetDataDir. Does nothing without the switch; applying it again changes nothing.
 void ApplyDataSwitch(const QStringList& arguments);
 
-// Runs the mode the arguments ask for and returns its exit status, or nullopt when they ask
-// for the window. Call it first thing in main, before any application object exists: a mode
-// makes its own window-less application object (offscreen platform), so modes work without
-// a display. Modes apply "-data" themselves. When it returns nullopt, main makes its
-// application object and then calls ApplyDataSwitch(arguments) itself.
+// Applies "-data" (in every case, so also for the window), then runs the mode the arguments
+// ask for and returns its exit status: 0 done, 1 the mode failed (its message is on standard
+// error), 2 a switch lacks its value. Returns nullopt when the arguments ask for the window.
+// Call it first thing in main, before any application object exists: no mode needs a
+// display, and none checks for a running instance or touches the settings.
 std::optional<int> RunCommandLineMode(const QStringList& arguments);
