@@ -81,3 +81,40 @@ void LoadXMLDocument(std::string_view fileName, bool validate, IXMLDOMDocument2&
     if (!document.load(fileName))
         CheckParseError(document.parseError());
 }
+
+const TxBitmap& TxFactory::GetBitmap(const std::string& fileName) {
+    TxBitmap* bitmap;
+    if (FBitmapCache.TryGetObject(fileName, bitmap))
+        return *bitmap;
+    auto loaded = std::make_unique<TxBitmap>(fileName);
+    FBitmapCache.Add(fileName, loaded.get());
+    return *loaded.release();
+}
+
+const TxBitmap& TxFactory::GetScaledBitmap(const TxBitmap& bitmap, int width, int height) {
+    if (bitmap.FileName().empty())
+        return bitmap;
+    const std::string key =
+        bitmap.FileName() + "#" + std::to_string(width) + "#" + std::to_string(height);
+    TxBitmap* scaled;
+    if (FBitmapCache.TryGetObject(key, scaled))
+        return *scaled;
+    if (bitmap.IsEmpty() || width > bitmap.Width() || height > bitmap.Height())
+        return bitmap;
+    auto copy = NewBitmap(width, height, 0);
+    StretchCopy(bitmap, *copy);
+    FBitmapCache.Add(key, copy.get());
+    return *copy.release();
+}
+
+std::unique_ptr<TxGraphics> TxFactory::NewGraphics(QPainter& dc, const QRect& rect, bool buffered) {
+    return std::make_unique<TxGraphics>(
+        dc, rect, buffered,
+        [this](const TxBitmap& bitmap, int width, int height) -> const TxBitmap& {
+            return GetScaledBitmap(bitmap, width, height);
+        });
+}
+
+std::unique_ptr<TxBitmap> TxFactory::NewBitmap(int width, int height, quint32 color) {
+    return std::make_unique<TxBitmap>(width, height, color);
+}

@@ -1,4 +1,7 @@
 #pragma once
+#include "common/HashList.h"
+#include "common/xBitmap.h"
+#include "common/xGraphics.h"
 #include "data/xXML.h"
 
 #include <memory>
@@ -29,6 +32,26 @@ public:
     TxFactory() = default;
     TxFactory(const TxFactory&) = delete;
     TxFactory& operator=(const TxFactory&) = delete;
+
+    // The bitmap of `fileName`, read on the first request and kept for the life of the
+    // program (names differing only in case share one bitmap). A missing file gives an empty
+    // bitmap, cached as well; errors reading an existing file propagate and cache nothing.
+    const TxBitmap& GetBitmap(const std::string& fileName);
+    // A copy of `bitmap` resampled to `width` x `height`, made once per file and size and
+    // cached under the file name followed by "#width#height". Gives `bitmap` itself when it
+    // has no file name, no picture, or is smaller than the size asked for in either direction
+    // (a bitmap is never enlarged); those answers are not cached.
+    const TxBitmap& GetScaledBitmap(const TxBitmap& bitmap, int width, int height);
+    // A painter for `rect` of `dc` that takes its scaled bitmaps from this cache.
+    std::unique_ptr<TxGraphics> NewGraphics(QPainter& dc, const QRect& rect, bool buffered);
+    // A bitmap of that size, every pixel `color`; not cached.
+    std::unique_ptr<TxBitmap> NewBitmap(int width, int height, quint32 color);
+
+    // Every bitmap the factory holds: file names and scaled-copy keys, case-insensitive.
+    const TStringHashList<TxBitmap>& BitmapCache() const { return FBitmapCache; }
+
+private:
+    TStringHashList<TxBitmap> FBitmapCache{false, 256, true};
 };
 
 // The factory, created on the first call; it lives until the program ends.
