@@ -160,10 +160,16 @@ void TInfoForm::ComposePage() {
     FRichView->viewport()->update();
 }
 
+// A key that another window holds raises the registry's error and changes nothing.
 void TInfoForm::Rekey(const std::string& id) {
     CardWindows().Remove(FKey);
+    try {
+        CardWindows().Add(id, this);
+    } catch (...) {
+        CardWindows().Add(FKey, this);
+        throw;
+    }
     FKey = id;
-    CardWindows().Add(FKey, this);
 }
 
 void TInfoForm::ShowActive() {

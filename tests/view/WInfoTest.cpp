@@ -283,6 +283,17 @@ TEST_F(CardWindow, ClosedWindowsLeaveTheRegistry) {
     EXPECT_EQ(ReusableCardWindow(), nullptr);
 }
 
+TEST_F(CardWindow, RekeyOntoAnOpenCardChangesNothing) {
+    TInfoForm* first = NewCardWindow("first");
+    TInfoForm* second = NewCardWindow("second");
+    EXPECT_THROW(first->Rekey("SECOND"), Exception);
+    EXPECT_EQ(first->Key(), "first");
+    EXPECT_EQ(Registered("first"), first);
+    EXPECT_EQ(Registered("second"), second);
+    delete first;
+    EXPECT_EQ(Registered("second"), second);
+}
+
 TEST_F(CardWindow, LinkClickOpensTheCardOrReusesItsWindow) {
     TInfoForm* window = ShowCard("grove_sentinel", false, false);
     ClickText(window, "Quiet Pond");
