@@ -99,7 +99,10 @@ const TxBitmap& TxFactory::GetScaledBitmap(const TxBitmap& bitmap, int width, in
     TxBitmap* scaled;
     if (FBitmapCache.TryGetObject(key, scaled))
         return *scaled;
-    if (bitmap.IsEmpty() || width > bitmap.Width() || height > bitmap.Height())
+    // Never enlarged; and a size of nothing gives no copy either (a picture without a size
+    // keeps its own instead of vanishing).
+    if (bitmap.IsEmpty() || width > bitmap.Width() || height > bitmap.Height() || width <= 0 ||
+        height <= 0)
         return bitmap;
     auto copy = NewBitmap(width, height, 0);
     StretchCopy(bitmap, *copy);

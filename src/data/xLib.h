@@ -40,7 +40,7 @@ public:
     // A copy of `bitmap` resampled to `width` x `height`, made once per file and size and
     // cached under the file name followed by "#width#height". Gives `bitmap` itself when it
     // has no file name, no picture, or is smaller than the size asked for in either direction
-    // (a bitmap is never enlarged); those answers are not cached.
+    // (a bitmap is never enlarged), and when a size is 0 or less; those answers are not cached.
     const TxBitmap& GetScaledBitmap(const TxBitmap& bitmap, int width, int height);
     // A painter for `rect` of `dc` that takes its scaled bitmaps from this cache.
     std::unique_ptr<TxGraphics> NewGraphics(QPainter& dc, const QRect& rect, bool buffered);

@@ -66,7 +66,7 @@ TEST_F(BitmapCache, MissingFileIsCachedEmptyAndNeverScaled) {
     EXPECT_FALSE(Cached(path + "#16#16"));
 }
 
-TEST_F(BitmapCache, ScaledCopiesAreMadeOnceAndNeverEnlarged) {
+TEST_F(BitmapCache, ScaledCopiesAreMadeOnceNeverEnlargedNorEmpty) {
     const std::string path = Write("half.png", HalfRedPng());
     const TxBitmap& source = Factory().GetBitmap(path);
 
@@ -80,8 +80,10 @@ TEST_F(BitmapCache, ScaledCopiesAreMadeOnceAndNeverEnlarged) {
     EXPECT_EQ(&Factory().GetScaledBitmap(source, 16, 16), &small);
     EXPECT_TRUE(Cached(path + "#16#16"));
 
-    const struct { int Width, Height; } larger[] = {{33, 16}, {16, 33}, {64, 64}};
-    for (const auto& size : larger) {
+    const struct {
+        int Width, Height;
+    } kept[] = {{33, 16}, {16, 33}, {64, 64}, {0, 16}, {16, 0}, {-1, -1}};
+    for (const auto& size : kept) {
         EXPECT_EQ(&Factory().GetScaledBitmap(source, size.Width, size.Height), &source);
         EXPECT_FALSE(
             Cached(path + "#" + std::to_string(size.Width) + "#" + std::to_string(size.Height)));
