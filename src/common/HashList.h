@@ -61,24 +61,21 @@ public:
     // On success `position` is the entry's place in `bucket`; on failure `bucket` is still
     // the bucket the key belongs to.
     bool Find(TKey key, int& bucket, int& position) const {
-        bucket = static_cast<int>(HashOf(key) & FMask);
-        const TBucket& b = FBuckets[bucket];
-        for (position = 0; position < b.Count; ++position)
-            if (KeysEqual(b.Entries[position].Key, key))
-                return true;
-        return false;
+        return FindHashed(key, HashOf(key), bucket, position);
     }
 
     // With key copying on, the list keeps its own copy of the first `keySize` bytes at `key`.
     T* AddKey(TKey key, int keySize, T* obj) {
         int bucket, position;
-        if (Find(key, bucket, position))
+        const std::uint32_t hash = HashOf(key);
+        if (FindHashed(key, hash, bucket, position))
             HashListDetail::RaiseDuplicate(key);
         TBucket& b = FBuckets[bucket];
         if (static_cast<int>(b.Entries.size()) == b.Count)
             b.Entries.resize(b.Entries.size() + HashListDetail::GrowthStep(b.Count));
         TEntry& entry = b.Entries[b.Count];
         entry.Key = key;
+        entry.Hash = hash;
         if (FCopyKeys) {
             entry.KeyCopy.reset();
             if (key != 0 && keySize >= 1) {
@@ -156,11 +153,23 @@ private:
         TKey Key = 0;
         std::unique_ptr<char[]> KeyCopy; // the list's own copy of the key, when it copies keys
         T* Obj = nullptr;
+        // The key's full hash: most entries of a crowded bucket are passed over on it,
+        // without reading their key texts.
+        std::uint32_t Hash = 0;
     };
     struct TBucket {
         int Count = 0;
         std::vector<TEntry> Entries; // its length is the bucket's capacity
     };
+
+    bool FindHashed(TKey key, std::uint32_t hash, int& bucket, int& position) const {
+        bucket = static_cast<int>(hash & FMask);
+        const TBucket& b = FBuckets[bucket];
+        for (position = 0; position < b.Count; ++position)
+            if (b.Entries[position].Hash == hash && KeysEqual(b.Entries[position].Key, key))
+                return true;
+        return false;
+    }
 
     void ForgetCache() const {
         FCacheBucket = 0;
