@@ -1,16 +1,23 @@
 // The main window's card list: filling and sorting it, and the type-ahead search that each
-// keystroke runs, beside the same work on bare names.
+// keystroke runs, beside the same work on bare names; and a lookup, from the searched text
+// to the card's page laid out in the docked card window.
 #include "support/BenchData.h"
 
 #include "app/Main.h"
 #include "common/Win1252.h"
 #include "data/Data.h"
 #include "data/xLib.h"
+#include "view/WInfo.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QLineEdit>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <algorithm>
 #include <benchmark/benchmark.h>
+#include <filesystem>
 #include <random>
 #include <utility>
 
@@ -106,9 +113,69 @@ void SearchFloor(benchmark::State& state) {
     }
 }
 
+// Cards looked up one after another, as the hotkey would: names picked at random (seeded).
+std::vector<QString> LookUpNames() {
+    const std::vector<std::string> names = DisplayNames();
+    std::mt19937 random(11);
+    std::vector<QString> picked;
+    for (int i = 0; i < 100; ++i)
+        picked.push_back(AnsiToQString(names[random() % names.size()]));
+    return picked;
+}
+
+// Looks `name` up and lays the card window's page out; false when no window shows a card.
+bool LookUpAndLayOut(TMainForm& form, const QString& name) {
+    form.LookUp(name);
+    TInfoForm* window = ReusableCardWindow();
+    if (!window || !window->Item())
+        return false;
+    QTextDocument& page = *window->RichView()->document();
+    benchmark::DoNotOptimize(page.documentLayout()->blockBoundingRect(page.lastBlock()));
+    return true;
+}
+
+void LookUpCached(benchmark::State& state) {
+    TMainForm& form = Form();
+    const std::vector<QString> names = LookUpNames();
+    for (const QString& name : names) // every picture read once before
+        LookUpAndLayOut(form, name);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        if (!LookUpAndLayOut(form, names[next]))
+            state.SkipWithError("a looked-up card was not shown");
+        next = (next + 1) % names.size();
+    }
+}
+
+// Every lookup reads its pictures afresh: each one sees the data folder under a new path (a
+// folder whose "Images" links to the real archive), so no picture is in the cache yet.
+void LookUpUncached(benchmark::State& state) {
+    TMainForm& form = Form();
+    const std::vector<QString> names = LookUpNames();
+    const std::filesystem::path root =
+        std::filesystem::path(qgetenv("XDG_RUNTIME_DIR").data()) / "uncached";
+    std::size_t next = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::filesystem::path dir = root / std::to_string(next);
+        std::filesystem::create_directories(dir);
+        std::filesystem::create_symlink(BenchDataDir() + "Images", dir / "Images");
+        SetDataDir(dir.string());
+        state.ResumeTiming();
+        if (!LookUpAndLayOut(form, names[next % names.size()]))
+            state.SkipWithError("a looked-up card was not shown");
+        ++next;
+    }
+    SetDataDir(BenchDataDir());
+    std::filesystem::remove_all(root);
+}
+
 } // namespace
 
 BENCHMARK(FillList)->Name("FillList")->Unit(benchmark::kMillisecond);
 BENCHMARK(FillListFloor)->Name("FillList.floor")->Unit(benchmark::kMillisecond);
 BENCHMARK(Search)->Name("Search")->Unit(benchmark::kMicrosecond);
 BENCHMARK(SearchFloor)->Name("Search.floor")->Unit(benchmark::kMicrosecond);
+BENCHMARK(LookUpCached)->Name("LookUp/cached")->Unit(benchmark::kMillisecond);
+// Each run caches its pictures for good, so the runs are few.
+BENCHMARK(LookUpUncached)->Name("LookUp/uncached")->Unit(benchmark::kMillisecond)->Iterations(100);

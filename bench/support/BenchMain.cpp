@@ -1,8 +1,23 @@
 #include <QApplication>
+#include <QString>
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
+namespace {
+
+QtMessageHandler QtHandler = nullptr;
+
+// The offscreen platform says, at every card window shown, what it cannot do.
+void QuietOffscreenWarnings(QtMsgType type, const QMessageLogContext& context,
+                            const QString& message) {
+    if (type == QtWarningMsg && message.startsWith("This plugin does not support"))
+        return;
+    QtHandler(type, context, message);
+}
+
+} // namespace
 
 // Widgets, fonts and pictures need an application object; benchmarks run without a display.
 // Settings, autostart entries and sockets go to a private folder, never the user's.
@@ -16,6 +31,7 @@ int main(int argc, char** argv) {
         setenv("XDG_CONFIG_HOME", home.c_str(), 1);
         setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
     }
+    QtHandler = qInstallMessageHandler(QuietOffscreenWarnings);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
