@@ -2,6 +2,7 @@
 #include "common/ExtUtils.h"
 #include "common/Win1252.h"
 #include "data/Data.h"
+#include "view/CardPictures.h"
 #include "view/PageImport.h"
 #include <QApplication>
 #include <QHBoxLayout>
@@ -138,6 +139,7 @@ TInfoForm::TInfoForm(const std::string& id)
     layout->addLayout(page);
 
     FImporter = std::make_unique<TPageImporter>(*FRichView->document());
+    FImporter->SetPictureRequest(PictureNeeded);
     CardWindows().Add(FKey, this);
 }
 

@@ -2,6 +2,7 @@
 #include "data/Data.h"
 #include "data/xLib.h"
 #include "support/TestPaths.h"
+#include "view/CardPictures.h"
 #include "view/PageImport.h"
 #include <QApplication>
 #include <QLabel>
@@ -353,6 +354,24 @@ TEST_F(CardPage, CostSymbolsBecomeSixteenPixelPictureRequests) {
     EXPECT_EQ(requests, (std::vector<std::tuple<std::string, int, int>>{{"T.gif", 16, 16},
                                                                         {"U.gif", 16, 16}}));
     EXPECT_TRUE(document.toPlainText().contains(": Add ."));
+}
+
+TEST_F(CardPage, WindowAsksTheCardPicturesForItsSymbols) {
+    // The fixtures have no "Images" folder: every picture is there, sized, and empty.
+    TInfoForm* window = ShowCard("grove_sentinel", false, false);
+    std::vector<const TBitmapProxy*> pictures;
+    const QTextDocument* page = window->RichView()->document();
+    for (QTextBlock block = page->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (const TGraphic* picture = TPageImporter::Picture(it.fragment().charFormat()))
+                pictures.push_back(dynamic_cast<const TBitmapProxy*>(picture));
+    ASSERT_EQ(pictures.size(), 4u);
+    for (const TBitmapProxy* picture : pictures) {
+        ASSERT_NE(picture, nullptr);
+        EXPECT_EQ(QSize(picture->GetWidth(), picture->GetHeight()), QSize(16, 16));
+        EXPECT_TRUE(picture->GetEmpty());
+    }
+    window->grab(); // painting empty pictures raises nothing
 }
 
 TEST_F(CardPage, WindowShowsTheCardAndEmptiesForNoCard) {
