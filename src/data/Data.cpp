@@ -35,15 +35,26 @@ TDataValue TDataItem::Values(std::int32_t index) const {
     return FValues[static_cast<std::size_t>(index)];
 }
 
+std::vector<std::string> TDataItem::Names() const {
+    std::vector<std::string> names;
+    for (const TDataValue& value : FValues) {
+        const bool known = value.Name.empty() ||
+                           std::any_of(names.begin(), names.end(),
+                                       [&](auto& name) { return AnsiSameText(name, value.Name); });
+        if (!known)
+            names.push_back(value.Name);
+    }
+    return names;
+}
+
 std::string TDataItem::DisplayName() const {
-    return FNames.empty() ? std::string() : FNames[0];
+    for (const TDataValue& value : FValues)
+        if (!value.Name.empty())
+            return value.Name;
+    return {};
 }
 
 void TDataItem::AddValue(std::int32_t baseIndex, std::string name, IXMLDOMNode node) {
-    const bool known = name.empty() || std::any_of(FNames.begin(), FNames.end(),
-                                                   [&](auto& n) { return AnsiSameText(n, name); });
-    if (!known)
-        FNames.push_back(name);
     FValues.push_back(TDataValue{baseIndex, std::move(name), std::move(node)});
 }
 
@@ -65,14 +76,16 @@ void TDatabase::AddRecord(std::int32_t baseIndex, const IXMLDOMNode& node) {
     if (node.nodeType() != NodeElement) // text, a comment or a processing instruction
         return;
     const IXMLDOMNamedNodeMap attributes = node.attributes();
-    const std::string id = GetAttributeValue(attributes, "id", "");
+    std::string id = GetAttributeValue(attributes, "id", "");
     if (id.empty())
         return;
-    std::string name = UnescapeXML(GetAttributeValue(attributes, "name", ""));
+    std::string name = GetAttributeValue(attributes, "name", "");
+    if (name.find('&') != std::string::npos) // every escape begins with "&"
+        name = UnescapeXML(name);
     TDataItem* item = FindItem(id);
     if (!item) {
-        auto created = std::make_unique<TDataItem>(id);
-        item = FItems.Add(id, created.get());
+        auto created = std::make_unique<TDataItem>(std::move(id));
+        item = FItems.Add(created->Id(), created.get());
         created.release(); // the list owns it now
     }
     item->AddValue(baseIndex, std::move(name), node);

@@ -29,16 +29,17 @@ public:
     // A copy of the value at `index`, 0 to ValueCount() - 1; raises outside that range.
     TDataValue Values(std::int32_t index) const;
     // The distinct non-empty names of the records, case ignored, in the order first met.
-    const std::vector<std::string>& Names() const { return FNames; }
+    std::vector<std::string> Names() const;
     // The first name, or the empty text when no record has one.
     std::string DisplayName() const;
 
     void AddValue(std::int32_t baseIndex, std::string name, IXMLDOMNode node);
 
 private:
+    // The names are those of the values, in the same order, so they are not kept twice:
+    // a load then makes fewer copies, and the few names of a card are found by a short walk.
     std::string FId;
     TDataValueArray FValues;
-    std::vector<std::string> FNames;
 };
 
 // A loaded database file; its record list keeps the document alive.

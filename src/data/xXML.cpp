@@ -42,6 +42,14 @@ void CountedDeallocate(void* block) {
     std::free(block);
 }
 
+// Most texts of the database are plain ASCII; those are copied as they stand.
+std::string TextFromXML(const char* utf8) {
+    const std::string_view text(utf8);
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return ascii ? std::string(text) : Utf8ToAnsi(text);
+}
+
 [[noreturn]] void RaiseOutOfMemory() {
     throw Exception("Could not allocate memory");
 }
@@ -184,16 +192,21 @@ IXMLDOMParseError DescribeParseError(QFile& file, std::string_view fileName,
     return IXMLDOMParseError(code, url, reason, Utf8ToAnsi(place.Source), place.Line, place.Pos);
 }
 
-// A QSaveFile remembers a failed write and then refuses to commit.
+// Writes straight through to the file (unbuffered) and notes a short write, which the file
+// itself would not count as an error.
 class TSaveFileWriter : public pugi::xml_writer {
 public:
     explicit TSaveFileWriter(QSaveFile& file) : FFile(file) {}
     void write(const void* data, std::size_t size) override {
-        FFile.write(static_cast<const char*>(data), static_cast<qint64>(size));
+        if (!FFailed)
+            FFailed = FFile.write(static_cast<const char*>(data), static_cast<qint64>(size)) !=
+                      static_cast<qint64>(size);
     }
+    bool Failed() const { return FFailed; }
 
 private:
     QSaveFile& FFile;
+    bool FFailed = false;
 };
 
 [[noreturn]] void RaiseSaveError(std::string_view fileName, const QString& reason) {
@@ -264,7 +277,7 @@ DOMNodeType IXMLDOMNode::nodeType() const {
 
 std::string IXMLDOMNode::nodeValue() const {
     CheckNotNull();
-    return Utf8ToAnsi(FAttribute ? FAttribute.value() : FNode.value());
+    return TextFromXML(FAttribute ? FAttribute.value() : FNode.value());
 }
 
 IXMLDOMNamedNodeMap IXMLDOMNode::attributes() const {
@@ -498,12 +511,19 @@ IXMLDOMNode IXMLDOMDocument2::createCDATASection(std::string_view text) const {
 void IXMLDOMDocument2::save(std::string_view fileName) const {
     TXMLDocumentData& data = Data();
     QSaveFile file(AnsiToQString(fileName));
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         RaiseSaveError(fileName, file.errorString());
     TSaveFileWriter writer(file);
     for (pugi::xml_node child = data.Tree->first_child(); child; child = child.next_sibling())
         if (!data.IsParking(child))
             child.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    if (writer.Failed()) {
+        const QString reason = file.error() != QFileDevice::NoError
+                                   ? file.errorString()
+                                   : QStringLiteral("Not all of the file could be written.");
+        file.cancelWriting(); // the temporary file goes, the old file stays
+        RaiseSaveError(fileName, reason);
+    }
     if (!file.commit())
         RaiseSaveError(fileName, file.errorString());
 }
@@ -530,8 +550,9 @@ void CreateSchemaCache(IXMLDOMSchemaCollection2& cache) {
 
 std::string GetAttributeValue(const IXMLDOMNamedNodeMap& attributes, std::string_view name,
                               std::string_view defaultValue) {
-    const IXMLDOMNode attribute = attributes.getNamedItem(name);
-    return attribute ? attribute.nodeValue() : std::string(defaultValue);
+    attributes.CheckNotNull();
+    const pugi::xml_attribute found = attributes.FElement.attribute(AnsiToUtf8(name).c_str());
+    return found ? TextFromXML(found.value()) : std::string(defaultValue);
 }
 
 std::string EscapeXML(std::string_view text) {
@@ -551,6 +572,8 @@ std::string EscapeXML(std::string_view text) {
 }
 
 std::string UnescapeXML(std::string_view text) {
+    if (text.find('&') == std::string_view::npos) // every escape begins with "&"
+        return std::string(text);
     std::string result = ReplaceAll(text, "&amp;", "&");
     result = ReplaceAll(result, "&apos;", "'");
     result = ReplaceAll(result, "&quot;", "\"");

@@ -136,6 +136,9 @@ public:
 
 private:
     friend class IXMLDOMNode;
+    // Reads the value without making a node handle: it runs twice for each record of a load.
+    friend std::string GetAttributeValue(const IXMLDOMNamedNodeMap& attributes,
+                                         std::string_view name, std::string_view defaultValue);
     IXMLDOMNamedNodeMap(std::shared_ptr<TXMLDocumentData> document, pugi::xml_node element)
         : FDocument(std::move(document)), FElement(element) {}
     void CheckNotNull() const;
