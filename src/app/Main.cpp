@@ -466,6 +466,11 @@ void TMainForm::SessionEnding() {
     FSessionEnding = true;
 }
 
+void TMainForm::ServeOtherStarts(TSingleInstance& instance) {
+    connect(&instance, &TSingleInstance::OpenRequested, this, [this] { RunAction(aOpen); });
+    connect(&instance, &TSingleInstance::SearchRequested, this, &TMainForm::SearchFromOtherStart);
+}
+
 void TMainForm::SearchFromOtherStart() {
     RunAction(aOpen);
     LookUp(QGuiApplication::clipboard()->text());

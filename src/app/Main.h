@@ -14,6 +14,7 @@ class QMenu;
 class QToolBar;
 class TDatabase;
 class TDataItem;
+class TSingleInstance;
 
 // The rows of the card list as the list view sees them: one row per card, texts converted
 // only when a row is drawn.
@@ -60,6 +61,8 @@ public:
     void RunAction(QAction* action);
     // Sets the enabled and visible states of the actions.
     void ActionListUpdate();
+    // Answers later starts of the program that `instance` hears from.
+    void ServeOtherStarts(TSingleInstance& instance);
     // What another start of the program asks for: open the window and look up the clipboard.
     void SearchFromOtherStart();
     // The user's session is ending: the close request lets the window close.

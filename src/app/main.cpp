@@ -17,10 +17,7 @@ QStringList ArgumentsOf(int argc, char** argv) {
 
 int RunMainWindow(TSingleInstance& instance, bool autoSwitch, bool debugSwitch) {
     TMainForm form(debugSwitch);
-    QObject::connect(&instance, &TSingleInstance::OpenRequested, &form,
-                     [&form] { form.RunAction(form.aOpen); });
-    QObject::connect(&instance, &TSingleInstance::SearchRequested, &form,
-                     &TMainForm::SearchFromOtherStart);
+    form.ServeOtherStarts(instance);
     if (!autoSwitch)
         form.show();
     return QApplication::exec();
