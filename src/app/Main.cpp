@@ -516,7 +516,7 @@ void TMainForm::FitOuterSize() {
     if (!FOuterSizePending || !isVisible())
         return;
     const QSize frame = frameGeometry().size() - geometry().size();
-    if (frame.isEmpty())
+    if (frame.isNull())
         return;
     FOuterSizePending = false;
     resize(MainWindowOuterSize - frame);

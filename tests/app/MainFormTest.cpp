@@ -284,6 +284,16 @@ TEST_F(MainForm, EnteringTheSearchBoxFromTheListCancelsItsSelection) {
     EXPECT_FALSE(form.SearchEdit->hasSelectedText());
 }
 
+TEST_F(MainForm, SearchBoxKeepsNoUndo) {
+    TMainForm& form = ShowForm();
+    form.SearchEdit->setFocus();
+    form.SearchEdit->clear();
+    QTest::keyClicks(form.SearchEdit, "ba");
+    QTest::keyClick(form.SearchEdit, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form.SearchEdit->text(), "ba");
+    EXPECT_EQ(CurrentName(), "Badger");
+}
+
 TEST_F(MainForm, EnterShowsTheCardBesideTheWindowAndCtrlEnterInANewOne) {
     TMainForm& form = ShowForm();
     for (QWidget* target :

@@ -7,9 +7,11 @@
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <ranges>
 
 namespace {
 
@@ -23,7 +25,8 @@ protected:
         qputenv("XDG_CONFIG_HOME", FConfig.path().toLocal8Bit());
     }
     void TearDown() override {
-        for (QProcess* process : FProcesses) {
+        // Last started first: the program before its X server.
+        for (QProcess* process : std::views::reverse(FProcesses)) {
             process->kill();
             process->waitForFinished(5000);
             delete process;
@@ -32,11 +35,18 @@ protected:
         qputenv("XDG_CONFIG_HOME", FSavedConfig);
     }
 
-    QProcess* StartProgram(const QStringList& arguments) {
+    // Offscreen, or on the X display `display` when one is given.
+    QProcess* StartProgram(const QStringList& arguments, const QString& display = {}) {
         auto* process = new QProcess;
         FProcesses.append(process);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        if (display.isEmpty())
+            environment.insert("QT_QPA_PLATFORM", "offscreen");
+        else {
+            environment.remove("QT_QPA_PLATFORM");
+            environment.remove("WAYLAND_DISPLAY");
+            environment.insert("DISPLAY", display);
+        }
         environment.insert("XDG_RUNTIME_DIR", FRuntime.path());
         environment.insert("XDG_CONFIG_HOME", FConfig.path());
         process->setProcessEnvironment(environment);
@@ -59,6 +69,30 @@ protected:
         QLocalSocket socket;
         socket.connectToServer(TSingleInstance::SocketPath());
         return socket.waitForConnected(500);
+    }
+
+    // A private X server; its display name, or empty when it cannot be started here.
+    QString StartXServer() {
+        auto* server = new QProcess;
+        FProcesses.append(server);
+        server->start("Xvfb",
+                      {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        if (!server->waitForStarted(5000) ||
+            !QTest::qWaitFor([server] { return server->canReadLine(); }, 10000))
+            return {};
+        return ":" + QString::fromLatin1(server->readLine()).trimmed();
+    }
+
+    // Runs an X client to its end and gives its standard output.
+    static QString RunClient(const QString& display, const QString& program,
+                             const QStringList& arguments) {
+        QProcess client;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DISPLAY", display);
+        client.setProcessEnvironment(environment);
+        client.start(program, arguments);
+        client.waitForFinished(10000);
+        return QString::fromLocal8Bit(client.readAllStandardOutput()).trimmed();
     }
 
     QTemporaryDir FRuntime;
@@ -116,4 +150,28 @@ TEST_F(StartUp, ASocketLeftByAKilledInstanceDoesNotBlockTheNextStart) {
     ASSERT_EQ(later.Start(), TSingleInstance::TRole::Second);
     EXPECT_TRUE(later.Send(TInstanceCommand::Open));
     EXPECT_EQ(next->state(), QProcess::Running);
+}
+
+TEST_F(StartUp, OnX11TheHiddenInstanceShowsItsWindowOfClassLOREWICKAtASecondStart) {
+    for (const char* tool : {"Xvfb", "xdotool", "xprop"})
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
+    const QString display = StartXServer();
+    ASSERT_FALSE(display.isEmpty());
+    const auto visibleMainWindows = [&display] {
+        return RunClient(display, "xdotool", {"search", "--onlyvisible", "--name", "^Lorewick$"});
+    };
+
+    QProcess* first = StartProgram({"/auto"}, display);
+    ASSERT_TRUE(QTest::qWaitFor(SomeoneListens, 20000));
+    EXPECT_EQ(visibleMainWindows(), "");
+
+    QProcess* second = StartProgram({}, display);
+    ASSERT_TRUE(Ended(second));
+    EXPECT_EQ(second->exitCode(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !visibleMainWindows().isEmpty(); }, 10000));
+    const QString window = visibleMainWindows().section('\n', 0, 0);
+    EXPECT_EQ(RunClient(display, "xprop", {"-id", window, "WM_CLASS"}),
+              "WM_CLASS(STRING) = \"lorewick\", \"LOREWICK\"");
+    EXPECT_EQ(first->state(), QProcess::Running);
 }
