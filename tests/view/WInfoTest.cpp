@@ -15,18 +15,22 @@
 
 namespace {
 
-// The card database of the view fixtures, loaded once for all tests here.
+// Loads the card database of `dataDir` unless it is the one loaded. Only while no card
+// window exists: switching destroys the entries.
+void UseDatabase(const std::string& dataDir) {
+    static std::string loaded;
+    if (loaded == dataDir && Database())
+        return;
+    ResetDatabaseForTesting();
+    SetDataDir(dataDir);
+    LoadDatabase();
+    loaded = dataDir;
+}
+
 const TDataItem& Card(const std::string& id) {
-    static const bool loaded = [] {
-        ResetDatabaseForTesting();
-        SetDataDir(FixturesDir + "view/Data/");
-        LoadDatabase();
-        return true;
-    }();
-    Q_UNUSED(loaded);
     const TDataItem* item = Database()->FindItem(id);
     if (!item)
-        throw std::runtime_error("no fixture card " + id);
+        throw std::runtime_error("no card " + id);
     return *item;
 }
 
@@ -36,6 +40,7 @@ class CardWindow : public testing::Test {
 protected:
     CardWindow() {
         ResetCardWindowsForTesting();
+        UseDatabase(FixturesDir + "view/Data/");
         Main.setWindowTitle("main");
         Main.move(100, 50);
         Main.resize(258, 434);
@@ -393,6 +398,37 @@ TEST_F(CardPage, WindowShowsTheCardAndEmptiesForNoCard) {
     EXPECT_EQ(window->Item(), nullptr);
     EXPECT_EQ(window->windowTitle(), "");
     EXPECT_TRUE(window->RichView()->document()->isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CardPage, SampleCardShowsItsRulingsPicturesAndLinks) {
+    UseDatabase(BuiltDataDir);
+    for (int i = 0; i < Database()->Count(); ++i)
+        EXPECT_NO_THROW(PagePlainText(Database()->Items(i))) << Database()->Items(i)->Id();
+
+    TInfoForm* window = ShowCard("ashen_lamplighter", false, false);
+    const std::string text = PagePlainText(&Card("ashen_lamplighter"));
+    EXPECT_TRUE(text.starts_with("Ashen Lamplighter\n{1}{R}\n")) << text;
+    EXPECT_NE(text.find("\n----------------------------------------\nThe damage is dealt"),
+              std::string::npos)
+        << text;
+    int drawn = 0;
+    const QTextDocument* page = window->RichView()->document();
+    for (QTextBlock block = page->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (const TGraphic* picture = TPageImporter::Picture(it.fragment().charFormat()))
+                drawn += picture->GetEmpty() ? 0 : 1;
+    EXPECT_GE(drawn, 3); // {1}, {R} and {T} come from the packed "Images"
+    window->grab();
+
+    ClickText(window, "Grimward Tinker");
+    EXPECT_NE(Registered("grimward_tinker"), nullptr);
+    ClickText(window, "summoning sickness rules");
+    EXPECT_EQ(Opened, (std::vector<std::string>{"grimward_tinker", "rule_summoning_sickness"}));
+    EXPECT_EQ(CardWindows().Count(), 2);
 }
 
 } // namespace
