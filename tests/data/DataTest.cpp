@@ -63,7 +63,9 @@ using Strings = std::vector<std::string>;
 
 } // namespace
 
-TEST_F(DatabaseTest, IsAbsentUntilLoaded) { EXPECT_EQ(Database(), nullptr); }
+TEST_F(DatabaseTest, IsAbsentUntilLoaded) {
+    EXPECT_EQ(Database(), nullptr);
+}
 
 TEST_F(DatabaseTest, GathersTheRecordsOfBothFilesUnderOneEntryPerCard) {
     ASSERT_EQ(Load(TwoBasesDir), std::nullopt);
@@ -181,8 +183,7 @@ TEST_F(DatabaseTest, AFailedLoadKeepsWhatWasReadAndIsNotRetried) {
     const TCase cases[] = {
         {"oracle missing", std::nullopt, good, 0, "oracle.xml"},
         {"oracle empty", "", good, 0, "oracle.xml"},
-        {"oracle truncated", "<table><card id=\"a\" name=\"A\"/><card id=", good, 0,
-         "oracle.xml"},
+        {"oracle truncated", "<table><card id=\"a\" name=\"A\"/><card id=", good, 0, "oracle.xml"},
         {"oracle malformed", "<table><card id=\"a\"></table>", good, 0, "oracle.xml"},
         {"oracle not XML at all", std::string("\0\1garbage", 9), good, 0, "oracle.xml"},
         {"summary missing", good, std::nullopt, 2, "cards_summary.xml"},

@@ -22,7 +22,9 @@ std::string LoadError(const std::string& fileName, const TNamespaceArray& namesp
 
 } // namespace
 
-TEST(XLib, FactoryIsOneObject) { EXPECT_EQ(&Factory(), &Factory()); }
+TEST(XLib, FactoryIsOneObject) {
+    EXPECT_EQ(&Factory(), &Factory());
+}
 
 TEST(XLib, AppDirIsTheExecutablesFolder) {
     EXPECT_EQ(AppDir(), QCoreApplication::applicationDirPath().toStdString() + "/");
@@ -31,8 +33,7 @@ TEST(XLib, AppDirIsTheExecutablesFolder) {
 // Run in a fresh process, where no test has moved the data folder yet.
 TEST(XLibDeathTest, DataDirIsTheFolderDataBesideTheExecutable) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(std::exit(DataDir() == AppDir() + "Data/" ? 0 : 1), testing::ExitedWithCode(0),
-                "");
+    EXPECT_EXIT(std::exit(DataDir() == AppDir() + "Data/" ? 0 : 1), testing::ExitedWithCode(0), "");
 }
 
 TEST(XLib, SetDataDirEndsThePathWithASlash) {
