@@ -52,6 +52,27 @@ const CaseTables& Tables() {
     return tables;
 }
 
+// What each byte becomes in a sort key; bytes not listed keep their upper-case form.
+struct SortFolds {
+    std::array<const char*, 256> Fold{};
+    SortFolds() {
+        auto set = [this](int from, int to, const char* fold) {
+            for (int c = from; c <= to; ++c)
+                Fold[c] = fold;
+        };
+        set(0xC0, 0xC5, "A"), set(0xE0, 0xE5, "A"), set(0xC6, 0xC6, "AE"), set(0xE6, 0xE6, "AE");
+        set(0xC7, 0xC7, "C"), set(0xE7, 0xE7, "C"), set(0xC8, 0xCB, "E"), set(0xE8, 0xEB, "E");
+        set(0xCC, 0xCF, "I"), set(0xEC, 0xEF, "I"), set(0xD0, 0xD0, "D"), set(0xF0, 0xF0, "D");
+        set(0xD1, 0xD1, "N"), set(0xF1, 0xF1, "N"), set(0xD2, 0xD6, "O"), set(0xF2, 0xF6, "O");
+        set(0xD8, 0xD8, "O"), set(0xF8, 0xF8, "O"), set(0xD9, 0xDC, "U"), set(0xF9, 0xFC, "U");
+        set(0xDD, 0xDD, "Y"), set(0xFD, 0xFD, "Y"), set(0xFF, 0xFF, "Y"), set(0x9F, 0x9F, "Y");
+        set(0xDE, 0xDE, "TH"), set(0xFE, 0xFE, "TH"), set(0xDF, 0xDF, "SS");
+        set(0x8A, 0x8A, "S"), set(0x9A, 0x9A, "S"), set(0x8C, 0x8C, "OE"), set(0x9C, 0x9C, "OE");
+        set(0x8E, 0x8E, "Z"), set(0x9E, 0x9E, "Z");
+        set(0x91, 0x92, "'"), set(0x93, 0x94, "\""), set(0x96, 0x97, "-");
+    }
+};
+
 void AppendUtf8(std::string& out, char32_t code) {
     if (code < 0x80) {
         out += static_cast<char>(code);
@@ -172,5 +193,19 @@ bool AnsiSameText(std::string_view a, std::string_view b) {
 }
 
 bool AnsiStartsText(std::string_view prefix, std::string_view text) {
-    return prefix.size() <= text.size() && AnsiCompareText(prefix, text.substr(0, prefix.size())) == 0;
+    return prefix.size() <= text.size() &&
+           AnsiCompareText(prefix, text.substr(0, prefix.size())) == 0;
+}
+
+std::string AnsiSortKey(std::string_view text) {
+    static const SortFolds folds;
+    std::string key;
+    key.reserve(text.size());
+    for (char c : text) {
+        if (const char* fold = folds.Fold[static_cast<unsigned char>(c)])
+            key += fold;
+        else
+            key += AnsiUpperChar(c);
+    }
+    return key;
 }

@@ -26,3 +26,8 @@ int AnsiCompareText(std::string_view a, std::string_view b);
 bool AnsiSameText(std::string_view a, std::string_view b);
 // True when `text` begins with `prefix`, ignoring case by the same table.
 bool AnsiStartsText(std::string_view prefix, std::string_view text);
+
+// The text as people look names up: upper case without accents (\xC4 -> "A", \xC6 -> "AE",
+// \xDF -> "SS"), typographic quotes and dashes as their plain forms. Folding goes character
+// by character, so the key of a prefix is a prefix of the key.
+std::string AnsiSortKey(std::string_view text);

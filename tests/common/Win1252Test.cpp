@@ -40,3 +40,27 @@ TEST(Win1252, ComparisonIgnoresCaseAndSortsPrefixesFirst) {
     EXPECT_TRUE(AnsiStartsText("ba", "Badger"));
     EXPECT_FALSE(AnsiStartsText("badgers", "Badger"));
 }
+
+TEST(Win1252, SortKeyFoldsCaseAccentsAndTypographicMarks) {
+    const struct {
+        std::string Text, Key;
+    } cases[] = {
+        {"K\xE4rv\xF6ld Skald", "KARVOLD SKALD"},
+        {"\xC6ther Vial", "AETHER VIAL"},
+        {"Stra\xDF"
+         "e",
+         "STRASSE"},
+        {"Jester\x92s Cap", "JESTER'S CAP"},
+        {"\x93Quoted\x94 \x96 Dash", "\"QUOTED\" - DASH"},
+        {"\x8A\x9C\x8E\x9F", "SOEZY"},
+        {"100,000 Needles", "100,000 NEEDLES"},
+        {"\xD7\xF7", "\xD7\xF7"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AnsiSortKey(c.Text), c.Key) << c.Text;
+    // Folding character by character keeps prefixes prefixes.
+    const std::string name = "M\xE2"
+                             "chefer \xC6ther";
+    for (size_t length = 0; length <= name.size(); ++length)
+        EXPECT_EQ(AnsiSortKey(name).rfind(AnsiSortKey(name.substr(0, length)), 0), 0u) << length;
+}
