@@ -1,8 +1,11 @@
 #include "app/Main.h"
+#include "app/ShortCuts.h"
+#include "app/WPreferences.h"
 
 #include "common/Win1252.h"
 #include "data/Data.h"
 #include "import/Import.h"
+#include "platform/GlobalHotKeys.h"
 #include "platform/SingleInstance.h"
 #include "view/WInfo.h"
 
@@ -248,6 +251,12 @@ TMainForm::TMainForm(bool debugSwitch, QWidget* parent)
     move(MainWindowPosition);
     SearchEdit->setFocus();
 
+    ClipboardMonitor = new TClipboardMonitor(this);
+    connect(ClipboardMonitor, &TClipboardMonitor::Change, this, &TMainForm::ClipboardMonitorChange);
+    FHotKeys = CreateGlobalHotKeys();
+    connect(FHotKeys.get(), &TGlobalHotKeys::HotKeyPressed, this, &TMainForm::WMHotKey);
+    ApplySettings(LoadSettings());
+
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &TMainForm::ActionListUpdate);
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TMainForm::SessionEnding);
@@ -259,6 +268,8 @@ TMainForm::TMainForm(bool debugSwitch, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
+    FHotKeys->Unregister(HotKeySearch);
+    FHotKeys->Unregister(HotKeyOpen);
     CloseAllCards();
     SetMainWindow(nullptr, nullptr);
 }
@@ -434,6 +445,8 @@ void TMainForm::ActionListExecute(QAction* action) {
         CloseAllCards();
     else if (action == aOpen)
         Open();
+    else if (action == aPreferences)
+        Preferences();
 }
 
 const TDataItem* TMainForm::CurrentItem() const {
@@ -472,8 +485,7 @@ void TMainForm::ServeOtherStarts(TSingleInstance& instance) {
 }
 
 void TMainForm::SearchFromOtherStart() {
-    RunAction(aOpen);
-    LookUp(QGuiApplication::clipboard()->text());
+    WMHotKey(HotKeySearch);
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -520,6 +532,7 @@ void TMainForm::FitOuterSize() {
         return;
     FOuterSizePending = false;
     resize(MainWindowOuterSize - frame);
+    DataGrid->scrollTo(DataGrid->currentIndex()); // the list got shorter
 }
 
 void TMainForm::WMWindowPosChanged() {
@@ -543,7 +556,9 @@ void TMainForm::FillList() {
     if (FCards->rowCount() > 0)
         DataGrid->setCurrentIndex(FCards->index(0));
     FCards->Sort();
-    DataGrid->scrollTo(DataGrid->currentIndex());
+    // Once the window is laid out, the current row is shown wherever the sort put it.
+    QMetaObject::invokeMethod(
+        DataGrid, [this] { DataGrid->scrollTo(DataGrid->currentIndex()); }, Qt::QueuedConnection);
 }
 
 bool TMainForm::Search(const QString& text) {
@@ -651,4 +666,77 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// --- hotkeys, clipboard lookup, preferences ------------------------------------------------
+
+namespace {
+
+// The copy step of the search hotkey. On X11 the text selected in the program in front is the
+// PRIMARY selection; without one the clipboard keeps its earlier text, as with a program that
+// does not answer a copy command.
+void CopySelectionToClipboard() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard->supportsSelection())
+        return;
+    const QString selected = clipboard->text(QClipboard::Selection);
+    if (!selected.isEmpty())
+        clipboard->setText(selected);
+}
+
+} // namespace
+
+void TMainForm::ApplySettings(const TSettings& settings) {
+    FSettings = settings;
+    RegisterHotKey(HotKeyOpen, FSettings.OpenShortCut);
+    RegisterHotKey(HotKeySearch, FSettings.SearchShortCut);
+    ClipboardMonitor->SetEnabled(FSettings.UseInsInsShortCut);
+}
+
+// A text that names no key unregisters the hotkey. Whether the grab succeeds is not examined: a
+// combination that another program holds stays without effect.
+void TMainForm::RegisterHotKey(int id, const std::string& shortCutText) {
+    const TShortCut shortCut = TextToShortCut(shortCutText);
+    if (shortCut == 0) {
+        FHotKeys->Unregister(id);
+        return;
+    }
+    const TShortCutKey key = SplitShortCut(shortCut);
+    FHotKeys->Register(id, HotKeyModifiers(key), key.KeyCode);
+}
+
+void TMainForm::WMHotKey(int id) {
+    if (id == HotKeyOpen) {
+        RunAction(aOpen);
+        return;
+    }
+    if (id != HotKeySearch && id != HotKeyDoubleCopy)
+        return;
+    // In front already, the window looks up what the clipboard holds, copying nothing.
+    if (QApplication::activeWindow() != this) {
+        if (id == HotKeySearch)
+            CopySelectionToClipboard();
+        RunAction(aOpen);
+    }
+    LookUp(QGuiApplication::clipboard()->text());
+}
+
+void TMainForm::ClipboardMonitorChange() {
+    const bool ctrlHeld = QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+    // Read only when it can matter: the clipboard may hold megabytes.
+    const QString text = ctrlHeld ? QGuiApplication::clipboard()->text() : QString();
+    if (!FDoubleCopy.Change(ctrlHeld, text))
+        return;
+    if (QApplication::activeWindow())
+        LookUp(text);
+    else
+        WMHotKey(HotKeyDoubleCopy);
+}
+
+void TMainForm::Preferences() {
+    TSettings settings = FSettings;
+    if (!EditPreferences(settings, this))
+        return;
+    ApplySettings(settings);
+    SaveSettings(FSettings);
 }
