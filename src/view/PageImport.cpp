@@ -287,8 +287,10 @@ qreal FontSizeOf(std::string_view value, qreal current) {
     const std::optional<int> number = DecimalValue(relative ? value.substr(1) : value);
     if (!number)
         return current;
-    const int size = relative ? 3 + (value[0] == '-' ? -*number : *number) : *number;
-    return Points[std::clamp(size, 1, 7) - 1];
+    // Wide enough that a relative size at the ends of the int range cannot overflow.
+    const qint64 size = relative ? 3 + (value[0] == '-' ? -qint64(*number) : qint64(*number))
+                                 : qint64(*number);
+    return Points[std::clamp<qint64>(size, 1, 7) - 1];
 }
 
 std::optional<Qt::Alignment> AlignmentOf(const std::string* value) {

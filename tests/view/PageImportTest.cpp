@@ -281,6 +281,17 @@ TEST_F(PageImport, MarkupBeyondTheCardFragmentsRendersReasonably) {
                                               "1. first", "c1\tc2", ""}));
 }
 
+// Found by fuzzing: a relative size at the end of the int range overflowed.
+TEST_F(PageImport, FontSizesBeyondTheIntegerRangeClampToTheScale) {
+    const std::pair<const char*, qreal> cases[] = {
+        {"+2147483647", 36}, {"--2147483648", 36}, {"-+2147483647", 8}, {"2147483647", 36},
+        {"-2147483648", 12}, {"+99999999999", 12}};
+    for (const auto& [size, points] : cases) {
+        Load("<font size=" + std::string(size) + ">sized</font>");
+        EXPECT_EQ(FormatOf("sized").fontPointSize(), points) << size;
+    }
+}
+
 TEST_F(PageImport, FailingPictureRequestKeepsWhatWasRendered) {
     Importer.SetPictureRequest([](const std::string&, int, int) -> std::unique_ptr<TGraphic> {
         throw Exception("Unsupported image format: x.tif");
