@@ -14,29 +14,18 @@ void TCardList::Reserve(int count) {
 }
 
 void TCardList::Add(std::string text, const TDataItem* item) {
-    FRows.push_back({std::move(text), item});
+    std::string key = AnsiSortKey(text);
+    FRows.push_back({std::move(text), std::move(key), item});
 }
 
 std::vector<int> TCardList::Sort() {
-    // Each name folded once, then compared as plain bytes: the order of AnsiCompareText, which
-    // the search uses, without folding every character again in every comparison. The folded
-    // names lie end to end in one buffer.
-    std::string folded;
-    std::vector<std::size_t> starts;
-    starts.reserve(FRows.size() + 1);
-    for (const TCardRow& row : FRows) {
-        starts.push_back(folded.size());
-        folded += row.Text;
-    }
-    starts.push_back(folded.size());
-    for (char& c : folded)
-        c = AnsiUpperChar(c);
-    const auto key = [&](int row) {
-        return std::string_view(folded).substr(starts[row], starts[row + 1] - starts[row]);
-    };
     std::vector<int> order(FRows.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&key](int a, int b) { return key(a) < key(b); });
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        if (const int byKey = FRows[a].Key.compare(FRows[b].Key))
+            return byKey < 0;
+        return AnsiCompareText(FRows[a].Text, FRows[b].Text) < 0;
+    });
     std::vector<TCardRow> sorted;
     sorted.reserve(FRows.size());
     std::vector<int> newPosition(FRows.size());
@@ -57,15 +46,17 @@ int TCardList::IndexOf(const TDataItem* item) const {
 TSearchResult TCardList::Search(std::string_view text) const {
     if (text.empty())
         return {};
-    // Each row's first text.size() characters, in row order, never decrease; the walk from the
-    // top stops at the first row whose prefix does not sort below the text, found here by halving.
-    const auto stop = std::partition_point(FRows.begin(), FRows.end(), [text](const TCardRow& row) {
-        return AnsiCompareText(text, std::string_view(row.Text).substr(0, text.size())) > 0;
+    const std::string key = AnsiSortKey(text);
+    // Each row's first key.size() key characters, in row order, never decrease; the walk from
+    // the top stops at the first row whose prefix does not sort below the text, found here by
+    // halving.
+    const auto stop = std::partition_point(FRows.begin(), FRows.end(), [&key](const TCardRow& row) {
+        return std::string_view(row.Key).substr(0, key.size()) < key;
     });
     if (stop == FRows.end())
         return {};
     const int row = static_cast<int>(stop - FRows.begin());
-    if (AnsiStartsText(text, stop->Text))
+    if (stop->Key.starts_with(key))
         return {true, true, row};
     return {false, true, row - 1};
 }

@@ -5,9 +5,10 @@
 
 class TDataItem;
 
-// One row of the card list: the card's shown name (8-bit text) and the card itself.
+// One row of the card list: the card's shown name (8-bit text), its sort key and the card.
 struct TCardRow {
     std::string Text;
+    std::string Key; // AnsiSortKey(Text)
     const TDataItem* Item = nullptr;
 };
 
@@ -19,15 +20,15 @@ struct TSearchResult {
 };
 
 // The rows of the card list, sorted by name, and the type-ahead search over them. Sort and
-// search share one comparison (AnsiCompareText), so every name is found by each of its
-// prefixes.
+// search share one comparison, of sort keys (AnsiSortKey: case and accents ignored), so every
+// name is found by each of its prefixes, typed with or without its accents.
 class TCardList {
 public:
     void Clear();
     void Reserve(int count);
     void Add(std::string text, const TDataItem* item);
 
-    // Sorts the rows by name, ignoring letter case; rows with equal names keep their order.
+    // Sorts the rows by sort key; rows with equal keys by name, then in their former order.
     // Returns, for each row's former position, its new one.
     std::vector<int> Sort();
 

@@ -20,13 +20,13 @@ TCardList SortedList(const std::vector<std::string>& names) {
     return list;
 }
 
-// The row-by-row walk from the top, as the search is defined.
+// The row-by-row walk from the top, as the search is defined, over the sort keys.
 TSearchResult Walk(const TCardList& list, const std::string& text) {
     if (text.empty())
         return {};
+    const std::string key = AnsiSortKey(text);
     for (int row = 0; row < list.Count(); ++row) {
-        const int order =
-            AnsiCompareText(text, std::string_view(list.Row(row).Text).substr(0, text.size()));
+        const int order = key.compare(AnsiSortKey(list.Row(row).Text).substr(0, key.size()));
         if (order == 0)
             return {true, true, row};
         if (order < 0)
@@ -76,12 +76,39 @@ TEST(CardListSearch, EveryNameIsFoundByEachOfItsPrefixes) {
             const std::string prefix = AnsiLowerCase(name.substr(0, length));
             const TSearchResult result = list.Search(prefix);
             ASSERT_TRUE(result.Found) << prefix;
-            ASSERT_TRUE(AnsiStartsText(prefix, list.Row(result.Row).Text)) << prefix;
+            const std::string key = AnsiSortKey(prefix);
+            ASSERT_TRUE(list.Row(result.Row).Key.starts_with(key)) << prefix;
             // the first such row: the one above does not begin with the prefix
             if (result.Row > 0)
-                ASSERT_FALSE(AnsiStartsText(prefix, list.Row(result.Row - 1).Text)) << prefix;
+                ASSERT_FALSE(list.Row(result.Row - 1).Key.starts_with(key)) << prefix;
         }
     }
+}
+
+TEST(CardListSearch, NamesAreFoundTypedWithoutTheirAccentsOrTypographicQuotes) {
+    const TCardList list =
+        SortedList({"Knock-Knock Gremlin", "K\xE4rv\xF6ld Skald", "Kettle",
+                    "M\xE2"
+                    "chefer Golem",
+                    "Mossgrown Idol", "Jester\x92s Cap", "\xC6ther Vial", "Adder"});
+    const struct {
+        std::string Text, Expected;
+    } cases[] = {
+        {"karv", "K\xE4rv\xF6ld Skald"},
+        {"K\xC4RV", "K\xE4rv\xF6ld Skald"},
+        {"mach", "M\xE2"
+                 "chefer Golem"},
+        {"jester's", "Jester\x92s Cap"},
+        {"aeth", "\xC6ther Vial"},
+        {"\xE6", "\xC6ther Vial"},
+    };
+    for (const auto& c : cases) {
+        const TSearchResult result = list.Search(c.Text);
+        ASSERT_TRUE(result.Found) << c.Text;
+        EXPECT_EQ(list.Row(result.Row).Text, c.Expected) << c.Text;
+    }
+    // Accented names sort among their plain neighbours.
+    EXPECT_EQ(list.Row(list.Search("Ka").Row + 1).Text, "Kettle");
 }
 
 TEST(CardListSearch, AgreesWithTheRowByRowWalk) {
