@@ -5,6 +5,7 @@ fails, and every wait is bounded.
 """
 
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -26,6 +27,70 @@ def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out after {timeout} s waiting for {what}")
         time.sleep(interval)
+
+
+class Shot:
+    """A screenshot held as 8-bit RGB rows, for searching regions of the screen."""
+
+    def __init__(self, path):
+        self.path = path
+        size = subprocess.run(["identify", "-format", "%w %h", str(path)],
+                              capture_output=True, text=True, check=True).stdout.split()
+        self.width, self.height = int(size[0]), int(size[1])
+        self.data = subprocess.run(["convert", str(path), "-depth", "8", "rgb:-"],
+                                   capture_output=True, check=True).stdout
+
+    def pixel(self, x, y):
+        offset = 3 * (y * self.width + x)
+        return tuple(self.data[offset:offset + 3])
+
+    def points(self, rect, matches):
+        """The (x, y) of every pixel of `rect` (x, y, width, height) whose colour `matches`."""
+        x0, y0, width, height = rect
+        found = []
+        for y in range(max(y0, 0), min(y0 + height, self.height)):
+            for x in range(max(x0, 0), min(x0 + width, self.width)):
+                if matches(self.pixel(x, y)):
+                    found.append((x, y))
+        return found
+
+    def runs(self, rect, matches, min_length=1):
+        """Horizontal runs (x, y, length) of matching pixels in `rect`, top to bottom."""
+        x0, y0, width, height = rect
+        runs = []
+        for y in range(max(y0, 0), min(y0 + height, self.height)):
+            start = None
+            for x in range(max(x0, 0), min(x0 + width, self.width) + 1):
+                inside = x < min(x0 + width, self.width) and matches(self.pixel(x, y))
+                if inside and start is None:
+                    start = x
+                elif not inside and start is not None:
+                    if x - start >= min_length:
+                        runs.append((start, y, x - start))
+                    start = None
+        return runs
+
+    def column_groups(self, rect, matches, gap):
+        """Spans (first x, last x) of the columns of `rect` that hold a matching pixel, where
+        spans closer than `gap` empty columns are one: the captions of a row of buttons."""
+        x0, y0, width, height = rect
+        columns = sorted({x for x, _ in self.points(rect, matches)})
+        groups = []
+        for x in columns:
+            if groups and x - groups[-1][1] <= gap:
+                groups[-1][1] = x
+            else:
+                groups.append([x, x])
+        return [tuple(group) for group in groups]
+
+
+def near(colour, tolerance):
+    """A colour test: every channel within `tolerance` of `colour`."""
+    return lambda pixel: all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
+
+
+def dark(pixel):
+    return sum(pixel) < 3 * 110
 
 
 class Desktop:
@@ -87,10 +152,23 @@ class Desktop:
         wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run("xprop", "-root", check=False),
                    what="the window manager")
         if tray:
-            self._spawn("trayer", ["trayer", "--edge", "bottom", "--align", "right",
-                                   "--width", "10", "--height", "24"])
-            wait_until(lambda: self.windows(class_name="trayer"), what="the tray")
+            self._start_tray()
         return self
+
+    def _start_tray(self, attempts=3):
+        # Now and then (about one start in fifteen) trayer creates its panel and never maps
+        # it; a new trayer on the same desktop comes up normally.
+        for attempt in range(attempts):
+            trayer = self._spawn("trayer", ["trayer", "--edge", "bottom", "--align", "right",
+                                            "--width", "10", "--height", "24"])
+            try:
+                wait_until(lambda: self.windows(class_name="trayer"), timeout=5, what="the tray")
+                return
+            except AssertionError:
+                if attempt == attempts - 1:
+                    raise
+                self._stop_one(trayer)
+                self.processes = [entry for entry in self.processes if entry[1] is not trayer]
 
     def start_program(self, *args, data_dir=None):
         """Starts the built program; returns its Popen. Standard error goes to the log."""
@@ -104,17 +182,31 @@ class Desktop:
             self.program = process
         return process
 
+    def wait_exit(self, process, timeout=10):
+        """The exit status of a process of this desktop, once it has ended."""
+        try:
+            return process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"the process {process.pid} did not end within {timeout} s")
+
     def stop(self):
         for _, process in reversed(self.processes):
             if process.poll() is None:
                 process.send_signal(signal.SIGTERM)
         for _, process in reversed(self.processes):
-            try:
-                process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait(timeout=5)
+            self._stop_one(process)
         self.processes.clear()
+
+    @staticmethod
+    def _stop_one(process):
+        """Ends one process: SIGTERM, then SIGKILL when it has not ended within 5 s."""
+        if process.poll() is None:
+            process.send_signal(signal.SIGTERM)
+        try:
+            process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(timeout=5)
 
     def keep_artifacts(self, test_name):
         """Keeps a screenshot and the program's standard error for a failed test."""
@@ -127,6 +219,8 @@ class Desktop:
                 (target / "screenshot-error.txt").write_text(str(error))
         if self.program_log.exists():
             shutil.copy(self.program_log, target / "lorewick.stderr")
+        for shot in self.home.glob("*.png"):  # the screenshots the test looked at
+            shutil.copy(shot, target / shot.name)
         return target
 
     def close(self):
@@ -163,6 +257,60 @@ class Desktop:
         left, right, top, bottom = self.frame_extents(window)
         return (x - left, y - top, width + left + right, height + top + bottom)
 
+    def client_geometry(self, window):
+        """The client area (x, y, width, height) of a window, in screen coordinates."""
+        values = {}
+        for line in self.run("xwininfo", "-id", str(window)).splitlines():
+            key, _, value = line.strip().partition(":")
+            if key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+                values[key] = int(value)
+        return (values["Absolute upper-left X"], values["Absolute upper-left Y"],
+                values["Width"], values["Height"])
+
+    def parent(self, window):
+        for line in self.run("xwininfo", "-tree", "-id", str(window), check=False).splitlines():
+            if line.strip().startswith("Parent window id:"):
+                return int(line.split(":")[1].split()[0], 16)
+        return None
+
+    def ancestors(self, window):
+        chain = []
+        parent = self.parent(window)
+        while parent and parent not in chain:
+            chain.append(parent)
+            parent = self.parent(parent)
+        return chain
+
+    def window_type(self, window):
+        return self.run("xprop", "-id", str(window), "_NET_WM_WINDOW_TYPE", check=False)
+
+    def tray_icon(self, class_name="lorewick"):
+        """The program's icon window once it is embedded in the tray, or None."""
+        trays = set(self.windows(class_name="trayer", visible=False))
+        for window in self.windows(class_name=class_name):
+            if trays.intersection(self.ancestors(window)):
+                return window
+        return None
+
+    def wm_class(self, window):
+        """The (instance, class) of a window's WM_CLASS, or None."""
+        output = self.run("xprop", "-id", str(window), "WM_CLASS", check=False)
+        names = re.findall(r'"([^"]*)"', output)
+        return tuple(names[:2]) if len(names) >= 2 else None
+
+    def override_redirect(self, window):
+        return "Override Redirect State: yes" in self.run("xwininfo", "-id", str(window), check=False)
+
+    def popup_menu(self, class_name="lorewick"):
+        """An open popup menu of the program: a window that the window manager does not
+        frame, not a tooltip and tall enough for entries. None while no menu is open."""
+        for window in self.windows(class_name=class_name):
+            if not self.override_redirect(window) or "TOOLTIP" in self.window_type(window):
+                continue
+            if self.client_geometry(window)[3] >= 30:
+                return window
+        return None
+
     def frame_extents(self, window):
         output = self.run("xprop", "-id", str(window), "_NET_FRAME_EXTENTS", check=False)
         if "=" not in output:
@@ -177,6 +325,10 @@ class Desktop:
         self.run("import", "-window", "root", str(path), timeout=20)
         return path
 
+    def shot(self, path):
+        """A screenshot of the whole screen, kept at `path` and read into memory."""
+        return Shot(self.screenshot(path))
+
     def pixel(self, image_path, x, y):
         """The (r, g, b) of one pixel of a screenshot, read through ImageMagick."""
         output = subprocess.run(
@@ -190,6 +342,25 @@ class Desktop:
     def key(self, *keys, window=None):
         args = ["xdotool", "key", "--clearmodifiers"] if window is None else ["xdotool", "key", "--window", str(window)]
         self.run(*args, *keys)
+
+    def click(self, x, y, button=1):
+        # No --sync: it waits forever when the pointer is already there. The server takes
+        # the motion before the click, which comes on the same connection.
+        self.run("xdotool", "mousemove", str(int(x)), str(int(y)), "click", str(button))
+
+    def choose_from_menu(self, position, opened_by):
+        """Opens a popup menu by `opened_by()` and runs its entry at `position` (0 is the first)
+        with the keyboard, as a user would after opening it with the mouse."""
+        opened_by()
+        wait_until(self.popup_menu, what="the popup menu")
+        self.key(*["Down"] * (position + 1), "Return")
+        wait_until(lambda: not self.popup_menu(), what="the popup menu to close")
+
+    def close_box(self, window):
+        """Clicks the close box of a window's frame: the window manager's last title button."""
+        x, y, width, _ = self.frame_geometry(window)
+        _, right, top, _ = self.frame_extents(window)
+        self.click(x + width - right - top // 2 - 2, y + top // 2)
 
     def type_text(self, text):
         self.run("xdotool", "type", "--delay", "20", text)
