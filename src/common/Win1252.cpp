@@ -25,33 +25,6 @@ char FromUnicode(char32_t code) {
     return '?';
 }
 
-struct CaseTables {
-    std::array<unsigned char, 256> Upper{};
-    std::array<unsigned char, 256> Lower{};
-    CaseTables() {
-        for (int i = 0; i < 256; ++i)
-            Upper[i] = Lower[i] = static_cast<unsigned char>(i);
-        auto pair = [this](int upper, int lower) {
-            Upper[lower] = static_cast<unsigned char>(upper);
-            Lower[upper] = static_cast<unsigned char>(lower);
-        };
-        for (int c = 'A'; c <= 'Z'; ++c)
-            pair(c, c + 32);
-        for (int c = 0xC0; c <= 0xDE; ++c)
-            if (c != 0xD7) // the multiplication sign has no case
-                pair(c, c + 32);
-        pair(0x8A, 0x9A); // S caron
-        pair(0x8C, 0x9C); // OE
-        pair(0x8E, 0x9E); // Z caron
-        pair(0x9F, 0xFF); // Y diaeresis
-    }
-};
-
-const CaseTables& Tables() {
-    static const CaseTables tables;
-    return tables;
-}
-
 // What each byte becomes in a sort key; bytes not listed keep their upper-case form.
 struct SortFolds {
     std::array<const char*, 256> Fold{};
@@ -154,14 +127,6 @@ std::string QStringToAnsi(const QString& text) {
     return out;
 }
 
-char AnsiUpperChar(char c) {
-    return static_cast<char>(Tables().Upper[static_cast<unsigned char>(c)]);
-}
-
-char AnsiLowerChar(char c) {
-    return static_cast<char>(Tables().Lower[static_cast<unsigned char>(c)]);
-}
-
 std::string AnsiUpperCase(std::string_view text) {
     std::string out(text);
     for (char& c : out)
@@ -177,7 +142,7 @@ std::string AnsiLowerCase(std::string_view text) {
 }
 
 int AnsiCompareText(std::string_view a, std::string_view b) {
-    const auto& upper = Tables().Upper;
+    const auto& upper = AnsiCaseTables.Upper;
     const size_t common = std::min(a.size(), b.size());
     for (size_t i = 0; i < common; ++i) {
         const int ca = upper[static_cast<unsigned char>(a[i])];

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,41 @@ std::string Utf8ToAnsi(std::string_view utf8);
 QString AnsiToQString(std::string_view ansi);
 std::string QStringToAnsi(const QString& text);
 
-char AnsiUpperChar(char c);
-char AnsiLowerChar(char c);
+struct TAnsiCaseTables {
+    std::array<unsigned char, 256> Upper{};
+    std::array<unsigned char, 256> Lower{};
+
+    constexpr TAnsiCaseTables() {
+        for (int i = 0; i < 256; ++i)
+            Upper[i] = Lower[i] = static_cast<unsigned char>(i);
+        for (int c = 'A'; c <= 'Z'; ++c)
+            Pair(c, c + 32);
+        for (int c = 0xC0; c <= 0xDE; ++c)
+            if (c != 0xD7) // the multiplication sign has no case
+                Pair(c, c + 32);
+        Pair(0x8A, 0x9A); // S caron
+        Pair(0x8C, 0x9C); // OE
+        Pair(0x8E, 0x9E); // Z caron
+        Pair(0x9F, 0xFF); // Y diaeresis
+    }
+
+private:
+    constexpr void Pair(int upper, int lower) {
+        Upper[lower] = static_cast<unsigned char>(upper);
+        Lower[upper] = static_cast<unsigned char>(lower);
+    }
+};
+
+// Built at compile time; inline so that hashing and sorting fold a character without a call.
+inline constexpr TAnsiCaseTables AnsiCaseTables;
+
+inline char AnsiUpperChar(char c) {
+    return static_cast<char>(AnsiCaseTables.Upper[static_cast<unsigned char>(c)]);
+}
+
+inline char AnsiLowerChar(char c) {
+    return static_cast<char>(AnsiCaseTables.Lower[static_cast<unsigned char>(c)]);
+}
 std::string AnsiUpperCase(std::string_view text);
 std::string AnsiLowerCase(std::string_view text);
 
