@@ -53,6 +53,7 @@ const QString BodyFont = QStringLiteral("Times New Roman");
 constexpr qreal BodyFontSize = 12;
 const QString FixedFont = QStringLiteral("Courier New");
 constexpr qreal FixedFontSize = 10;
+constexpr int MaxPictureExtent = 32767;
 
 enum class TTag {
     Bold,
@@ -288,8 +289,8 @@ qreal FontSizeOf(std::string_view value, qreal current) {
     if (!number)
         return current;
     // Wide enough that a relative size at the ends of the int range cannot overflow.
-    const qint64 size = relative ? 3 + (value[0] == '-' ? -qint64(*number) : qint64(*number))
-                                 : qint64(*number);
+    const qint64 size =
+        relative ? 3 + (value[0] == '-' ? -qint64(*number) : qint64(*number)) : qint64(*number);
     return Points[std::clamp<qint64>(size, 1, 7) - 1];
 }
 
@@ -596,12 +597,14 @@ private:
         if (!graphic)
             return;
         // A negative size would give the layout a negative box: keep the picture's own.
+        // Sizes and shifts are bounded so that no coordinate of the page can overflow.
         if (const auto value = numberOf(width); value && *value >= 0)
-            graphic->SetWidth(*value);
+            graphic->SetWidth(std::min(*value, MaxPictureExtent));
         if (const auto value = numberOf(height); value && *value >= 0)
-            graphic->SetHeight(*value);
+            graphic->SetHeight(std::min(*value, MaxPictureExtent));
         const std::string* vshift = token.Attribute("vshift");
-        const int shift = vshift ? DecimalValue(*vshift).value_or(0) : 0;
+        const int shift = std::clamp(vshift ? DecimalValue(*vshift).value_or(0) : 0,
+                                     -MaxPictureExtent, MaxPictureExtent);
 
         QTextCharFormat format = ContentFormat();
         format.setObjectType(PageFormat::PictureObject);

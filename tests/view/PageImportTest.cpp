@@ -214,6 +214,21 @@ TEST_F(PageImport, PicturesAreRequestedSizedAndInserted) {
         -3);
 }
 
+TEST_F(PageImport, HugePictureSizesAndShiftsAreBounded) {
+    Load("<img width=2147483647 height=99999 vshift=-2147483648>"
+         "<img width=5 height=5 vshift=2147483647>");
+    const std::vector<TGraphic*> pictures = Pictures();
+    ASSERT_EQ(pictures.size(), 2u);
+    EXPECT_EQ(QSize(pictures[0]->GetWidth(), pictures[0]->GetHeight()), QSize(32767, 32767));
+    QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    Document.drawContents(&painter);
+    ASSERT_EQ(Log.Rects.size(), 2u);
+    // On one baseline: the first (32767 high, moved down 32767) starts at the baseline, the
+    // second (5 high, moved up 32767) starts 5 + 32767 above it.
+    EXPECT_EQ(Log.Rects[1].top() - Log.Rects[0].top(), -5 - 32767);
+}
+
 TEST_F(PageImport, NullPictureInsertsNothingAndPictureInLinkCarriesIt) {
     AnswerNull = true;
     Load("a<img src=x.gif>b");
@@ -283,9 +298,9 @@ TEST_F(PageImport, MarkupBeyondTheCardFragmentsRendersReasonably) {
 
 // Found by fuzzing: a relative size at the end of the int range overflowed.
 TEST_F(PageImport, FontSizesBeyondTheIntegerRangeClampToTheScale) {
-    const std::pair<const char*, qreal> cases[] = {
-        {"+2147483647", 36}, {"--2147483648", 36}, {"-+2147483647", 8}, {"2147483647", 36},
-        {"-2147483648", 12}, {"+99999999999", 12}};
+    const std::pair<const char*, qreal> cases[] = {{"+2147483647", 36}, {"--2147483648", 36},
+                                                   {"-+2147483647", 8}, {"2147483647", 36},
+                                                   {"-2147483648", 12}, {"+99999999999", 12}};
     for (const auto& [size, points] : cases) {
         Load("<font size=" + std::string(size) + ">sized</font>");
         EXPECT_EQ(FormatOf("sized").fontPointSize(), points) << size;
