@@ -1,9 +1,12 @@
 #pragma once
 #include "app/CardList.h"
+#include "app/ClipboardLookup.h"
+#include "data/Data.h"
 
 #include <QAbstractListModel>
 #include <QMainWindow>
 #include <QSystemTrayIcon>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -14,6 +17,7 @@ class QMenu;
 class QToolBar;
 class TDatabase;
 class TDataItem;
+class TGlobalHotKeys;
 class TSingleInstance;
 
 // The rows of the card list as the list view sees them: one row per card, texts converted
@@ -63,8 +67,16 @@ public:
     void ActionListUpdate();
     // Answers later starts of the program that `instance` hears from.
     void ServeOtherStarts(TSingleInstance& instance);
-    // What another start of the program asks for: open the window and look up the clipboard.
+    // What another start of the program asks for with "-search": the search hotkey's work.
     void SearchFromOtherStart();
+
+    // Puts settings into force: the two global hotkeys and the clipboard watcher.
+    void ApplySettings(const TSettings& settings);
+    const TSettings& Settings() const { return FSettings; }
+    // A global hotkey was pressed (or a double copy made elsewhere is finished).
+    void WMHotKey(int id);
+    // The clipboard's content changed while the watcher is on: looks for a double copy.
+    void ClipboardMonitorChange();
     // The user's session is ending: the close request lets the window close.
     void SessionEnding();
 
@@ -78,6 +90,7 @@ public:
     QToolBar* BottomBar = nullptr;
     QSystemTrayIcon* TrayIcon = nullptr;
     QMenu* PopupMenu = nullptr;
+    TClipboardMonitor* ClipboardMonitor = nullptr;
 
     QList<QAction*> ActionList;
     QAction* aFile = nullptr;
@@ -117,6 +130,8 @@ private:
     void FormShow();
     void FitOuterSize();
     void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
+    void Preferences();
+    void RegisterHotKey(int id, const std::string& shortCutText);
 
     void SearchEditChange();
     void SearchEditEnter();
@@ -127,6 +142,10 @@ private:
     void DataGridDblClick(Qt::KeyboardModifiers modifiers);
     void WMWindowPosChanged();
 
+    TSettings FSettings;
+    std::unique_ptr<TGlobalHotKeys> FHotKeys;
+    // The last qualifying copy, to tell a double copy.
+    TDoubleCopy FDoubleCopy;
     TCardListModel* FCards = nullptr;
     bool FDebugSwitch = false;
     bool FSessionEnding = false;

@@ -5,6 +5,7 @@
 #include "platform/SingleInstance.h"
 
 #include <QStringList>
+#include <QTimer>
 
 namespace {
 
@@ -15,10 +16,13 @@ QStringList ArgumentsOf(int argc, char** argv) {
     return arguments;
 }
 
-int RunMainWindow(TSingleInstance& instance, bool autoSwitch, bool debugSwitch) {
+int RunMainWindow(TSingleInstance& instance, bool autoSwitch, bool debugSwitch, bool searchSwitch) {
     TMainForm form(debugSwitch);
     form.ServeOtherStarts(instance);
-    if (!autoSwitch)
+    // "-search" starts hidden, so that the search copies the selection of the program in front.
+    if (searchSwitch)
+        QTimer::singleShot(0, &form, &TMainForm::SearchFromOtherStart);
+    else if (!autoSwitch)
         form.show();
     return QApplication::exec();
 }
@@ -32,6 +36,8 @@ int main(int argc, char** argv) {
         return *status;
     const bool autoSwitch = HasSwitch(arguments, "auto");
     const bool debugSwitch = HasSwitch(arguments, "debug");
+    // For desktops that allow no global grabs: bound to a key in the desktop's own settings.
+    const bool searchSwitch = HasSwitch(arguments, "search");
 
     TApplication application(argc, argv);
     QApplication::setApplicationName("Lorewick");
@@ -40,12 +46,14 @@ int main(int argc, char** argv) {
     TSingleInstance instance;
     if (instance.Start() == TSingleInstance::TRole::Second) {
         // With "auto" the running instance is left as it is.
-        if (!autoSwitch)
+        if (searchSwitch)
+            instance.Send(TInstanceCommand::Search);
+        else if (!autoSwitch)
             instance.Send(TInstanceCommand::Open);
         return 0;
     }
     try {
-        return RunMainWindow(instance, autoSwitch, debugSwitch);
+        return RunMainWindow(instance, autoSwitch, debugSwitch, searchSwitch);
     } catch (...) {
         // A start that fails before the message loop runs (settings that cannot be read).
         ShowCurrentException();
