@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then configures and builds Lorewick in build/.
-# A second run only rebuilds what changed.
+# A second run only rebuilds what changed. LOREWICK_BUILD_DIR, LOREWICK_CMAKE_ARGS,
+# LOREWICK_BUILD_TARGET and LOREWICK_EXTRA_PACKAGES choose another folder, configuration,
+# target and further packages (scripts/sanitize.sh and scripts/fuzz.sh use them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +13,7 @@ packages=(
     fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth openbox xdotool xclip trayer imagemagick x11-utils python3
+    ${LOREWICK_EXTRA_PACKAGES:-}
 )
 
 missing=()
@@ -29,4 +32,4 @@ build_dir=${LOREWICK_BUILD_DIR:-build}
 if [ ! -f "$build_dir/build.ninja" ]; then
     cmake -S . -B "$build_dir" -G Ninja ${LOREWICK_CMAKE_ARGS:-}
 fi
-cmake --build "$build_dir"
+cmake --build "$build_dir" --target "${LOREWICK_BUILD_TARGET:-all}"
