@@ -73,7 +73,6 @@ class Shot:
     def column_groups(self, rect, matches, gap):
         """Spans (first x, last x) of the columns of `rect` that hold a matching pixel, where
         spans closer than `gap` empty columns are one: the captions of a row of buttons."""
-        x0, y0, width, height = rect
         columns = sorted({x for x, _ in self.points(rect, matches)})
         groups = []
         for x in columns:

@@ -13,7 +13,6 @@ import signal
 import sys
 import time
 import traceback
-from pathlib import Path
 
 from desktop import ARTIFACTS_DIR, BIN_DIR, Desktop, dark, near, wait_until
 
@@ -55,8 +54,8 @@ def stays(predicate, seconds):
 
 
 def start_shown(desktop, *args):
-    """Starts the desktop and the program; returns the main window once it is active and
-    its list is filled (the search box holds a card name, so Enter has a card to show)."""
+    """Starts the desktop and the program; returns the main window once it is active with
+    its outer frame at (6, 6), 258 by 434 pixels."""
     desktop.start()
     desktop.start_program(*args)
     window = wait_until(lambda: main_window(desktop), timeout=STARTUP_TIMEOUT,
@@ -94,7 +93,7 @@ def page_rect(desktop, window, toolbar=30):
     return (x, y + toolbar, width, height - toolbar)
 
 
-def button_centres(desktop, shot, rect, gap=7):
+def button_centres(shot, rect, gap=7):
     """Centres of the captions of a row of text buttons (menu titles, toolbar buttons)."""
     groups = shot.column_groups(rect, dark, gap)
     return [((first + last) // 2, rect[1] + rect[3] // 2) for first, last in groups]
@@ -102,12 +101,12 @@ def button_centres(desktop, shot, rect, gap=7):
 
 def bottom_toolbar_buttons(desktop, main, shot):
     x, y, width, height = desktop.client_geometry(main)
-    return button_centres(desktop, shot, (x, y + height - 26, width, 24))
+    return button_centres(shot, (x, y + height - 26, width, 24))
 
 
 def menu_titles(desktop, main, shot):
     x, y, width, _ = desktop.client_geometry(main)
-    return button_centres(desktop, shot, (x, y + 2, width, 18))
+    return button_centres(shot, (x, y + 2, width, 18))
 
 
 def open_from_tray(desktop, position):
