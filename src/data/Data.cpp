@@ -160,9 +160,10 @@ TSettings LoadSettings() {
 void SaveSettings(const TSettings& settings) {
     TSettingsStore store;
     store.Open(); // keeps values this version does not know
-    store.WriteString(OpenShortCutValue, settings.OpenShortCut);
-    store.WriteString(SearchShortCutValue, settings.SearchShortCut);
-    store.WriteInteger(UseInsInsShortCutValue, settings.UseInsInsShortCut ? 1 : 0);
+    store.SetString(OpenShortCutValue, settings.OpenShortCut);
+    store.SetString(SearchShortCutValue, settings.SearchShortCut);
+    store.SetInteger(UseInsInsShortCutValue, settings.UseInsInsShortCut ? 1 : 0);
+    store.Save(); // the three values in one step
     if (settings.AutoRun)
         Autostart::WriteEntry(QCoreApplication::applicationFilePath());
     else

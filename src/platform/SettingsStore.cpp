@@ -196,20 +196,26 @@ int32_t TSettingsStore::ReadInteger(const std::string& name) const {
     return value;
 }
 
-void TSettingsStore::WriteString(const std::string& name, const std::string& value) {
-    Write(name, {'s', AnsiToUtf8(value)});
+void TSettingsStore::SetString(const std::string& name, const std::string& value) {
+    Set(name, {'s', AnsiToUtf8(value)});
 }
 
-void TSettingsStore::WriteInteger(const std::string& name, int32_t value) {
-    Write(name, {'d', std::to_string(value)});
+void TSettingsStore::SetInteger(const std::string& name, int32_t value) {
+    Set(name, {'d', std::to_string(value)});
 }
 
-void TSettingsStore::Write(const std::string& name, TValue value) {
+void TSettingsStore::Set(const std::string& name, TValue value) {
     FValues[name] = std::move(value);
+    if (FFirstUnsaved.empty())
+        FFirstUnsaved = name;
+}
+
+void TSettingsStore::Save() {
     QSaveFile file(FPath);
     const bool written = FWritable && QDir().mkpath(QFileInfo(FPath).absolutePath()) &&
                          file.open(QIODevice::WriteOnly) && file.write(Serialize()) >= 0 &&
                          file.commit();
     if (!written)
-        Fail("Failed to set data for '%s'", name);
+        Fail("Failed to set data for '%s'", FFirstUnsaved);
+    FFirstUnsaved.clear();
 }

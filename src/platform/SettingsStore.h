@@ -11,7 +11,8 @@
 //     OpenShortCut=s:Ctrl+`
 //     UseInsInsShortCut=d:1
 // "s:" is a string (UTF-8, with "\\", "\n" and "\r" escaped), "d:" a 32-bit integer in decimal.
-// Texts are Windows-1252 inside the program. Every write replaces the whole file atomically.
+// Texts are Windows-1252 inside the program. Values are set in memory and saved together: Save
+// replaces the whole file atomically, so the file always holds one whole save.
 //
 // A file that cannot be read or parsed (garbage, a cut-off last line, bad UTF-8, a malformed
 // integer) is moved aside as Lorewick.conf.bad, said once on standard error, and counts as no
@@ -32,10 +33,11 @@ public:
     // Fail with "Invalid data type for '<name>'" when the value is of another kind or missing.
     std::string ReadString(const std::string& name) const;
     int32_t ReadInteger(const std::string& name) const;
-    // Store the value and write the file, creating its folder; fail with
-    // "Failed to set data for '<name>'" when the file cannot be written.
-    void WriteString(const std::string& name, const std::string& value);
-    void WriteInteger(const std::string& name, int32_t value);
+    void SetString(const std::string& name, const std::string& value);
+    void SetInteger(const std::string& name, int32_t value);
+    // Writes every value, creating the folder; fails with "Failed to set data for '<name>'",
+    // naming the first value set since the last save, when the file cannot be written.
+    void Save();
 
 private:
     struct TValue {
@@ -46,10 +48,11 @@ private:
     bool Parse(const QByteArray& content);
     QByteArray Serialize() const;
     bool SetAside();
-    void Write(const std::string& name, TValue value);
+    void Set(const std::string& name, TValue value);
     const std::string& TextOfKind(const std::string& name, char kind) const;
 
     QString FPath;
     std::map<std::string, TValue> FValues;
     bool FWritable = true; // false when an unusable file could not be moved aside
+    std::string FFirstUnsaved;
 };

@@ -38,13 +38,15 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsStore, ValuesKeepTheirKindAcrossWriteAndRead) {
+TEST_F(SettingsStore, ValuesKeepTheirKindAcrossSaveAndRead) {
     TSettingsStore store(Path());
     EXPECT_FALSE(store.Open());
-    store.WriteString("OpenShortCut", "Ctrl+`");
-    store.WriteString("Odd", "back\\slash\nnew line \xE9"); // Windows-1252 e acute
-    store.WriteInteger("UseInsInsShortCut", 1);
-    store.WriteInteger("Negative", -5);
+    store.SetString("OpenShortCut", "Ctrl+`");
+    store.SetString("Odd", "back\\slash\nnew line \xE9"); // Windows-1252 e acute
+    store.SetInteger("UseInsInsShortCut", 1);
+    store.SetInteger("Negative", -5);
+    EXPECT_FALSE(QFile::exists(Path())) << "nothing is written before the save";
+    store.Save();
     EXPECT_EQ(ReadAll(Path()), "# Lorewick settings\n"
                                "Negative=d:-5\n"
                                "Odd=s:back\\\\slash\\nnew line \xC3\xA9\n"
@@ -74,7 +76,8 @@ TEST_F(SettingsStore, ReadingAValueOfAnotherKindFailsWithItsName) {
               "Invalid data type for 'OpenShortCut'");
     EXPECT_EQ(MessageOf([&] { store.ReadString("Future"); }), "Invalid data type for 'Future'");
 
-    store.WriteInteger("UseInsInsShortCut", 0); // values of unknown kinds survive a rewrite
+    store.SetInteger("UseInsInsShortCut", 0); // values of unknown kinds survive a rewrite
+    store.Save();
     EXPECT_TRUE(ReadAll(Path()).contains("\nFuture=x:something\n"));
 }
 
@@ -97,7 +100,8 @@ TEST_F(SettingsStore, UnusableFileIsKeptAsideAndCountsAsNoFile) {
         EXPECT_FALSE(store.Open()) << content.left(40).constData();
         EXPECT_FALSE(QFile::exists(Path()));
         EXPECT_EQ(ReadAll(Path() + ".bad"), content);
-        store.WriteInteger("UseInsInsShortCut", 1); // a fresh file may be written now
+        store.SetInteger("UseInsInsShortCut", 1); // a fresh file may be written now
+        store.Save();
         EXPECT_EQ(ReadAll(Path() + ".bad"), content);
     }
 }
@@ -112,12 +116,13 @@ TEST_F(SettingsStore, AcceptsCommentsBlankLinesCarriageReturnsAndTheFullIntegerR
     EXPECT_EQ(store.ReadString("D"), "x=y:z");
 }
 
-TEST_F(SettingsStore, WriteThatCannotHappenFailsWithTheValueName) {
+TEST_F(SettingsStore, SaveThatCannotHappenNamesTheFirstValueSet) {
     WriteAll(FFolder.path() + "/Lorewick", "a file where the folder should be");
     TSettingsStore store(Path());
     EXPECT_FALSE(store.Open());
-    EXPECT_EQ(MessageOf([&] { store.WriteString("SearchShortCut", "F5"); }),
-              "Failed to set data for 'SearchShortCut'");
+    store.SetString("SearchShortCut", "F5");
+    store.SetString("OpenShortCut", "F6");
+    EXPECT_EQ(MessageOf([&] { store.Save(); }), "Failed to set data for 'SearchShortCut'");
 }
 
 TEST(AutostartEntry, ExecQuotesThePathAndEscapesWhatTheEntryFormatReserves) {
