@@ -50,6 +50,20 @@ def test_open_hotkey_opens_the_hidden_window(desktop):
     assert not card_shown(desktop)
 
 
+def test_stored_shortcuts_are_grabbed_and_a_keyless_one_is_not(desktop):
+    settings = desktop.config_home / "Lorewick" / "Lorewick.conf"
+    settings.parent.mkdir(parents=True)
+    settings.write_text("OpenShortCut=s:^F5\nSearchShortCut=s:Alt+\nUseInsInsShortCut=d:0\n")
+    start_hidden(desktop)
+    desktop.select_primary("Moor")
+    desktop.key("ctrl+grave")
+    desktop.key("ctrl+shift+grave")
+    assert stays_false(lambda: main_window_shown(desktop), 1.5), "a default shortcut still works"
+    desktop.key("ctrl+F5")
+    wait_until(lambda: main_window_shown(desktop), what="the main window")
+    assert not card_shown(desktop)
+
+
 def test_search_hotkey_looks_up_the_selection_of_another_program(desktop):
     start_hidden(desktop)
     desktop.select_primary("moor h")
