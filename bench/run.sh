@@ -25,7 +25,7 @@ for size in "${sizes[@]}"; do
     "$build/bench/lorewick-gen" --cards "$size" "$data"
     QT_QPA_PLATFORM=offscreen "$build/bin/lorewick" -import -data "$data"
     for program in "$build"/bench/bench_*; do
-        [ -x "$program" ] || continue
+        [ -f "$program" ] && [ -x "$program" ] || continue
         name=$(basename "$program")
         echo "== $name, $size cards"
         LOREWICK_BENCH_DATA="$data" QT_QPA_PLATFORM=offscreen "$program" \
