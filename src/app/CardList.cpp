@@ -1,6 +1,7 @@
 #include "app/CardList.h"
 
 #include "common/Win1252.h"
+#include "data/Data.h"
 
 #include <algorithm>
 #include <numeric>
@@ -16,6 +17,16 @@ void TCardList::Reserve(int count) {
 void TCardList::Add(std::string text, const TDataItem* item) {
     std::string key = AnsiSortKey(text);
     FRows.push_back({std::move(text), std::move(key), item});
+}
+
+void TCardList::Fill(const TDatabase& database) {
+    const int count = database.Count();
+    Clear();
+    Reserve(count);
+    for (int k = 0; k < count; ++k) {
+        const TDataItem* item = database.Items(k);
+        Add(item->DisplayName(), item);
+    }
 }
 
 std::vector<int> TCardList::Sort() {

@@ -4,6 +4,7 @@
 #include <vector>
 
 class TDataItem;
+class TDatabase;
 
 // One row of the card list: the card's shown name (8-bit text), its sort key and the card.
 struct TCardRow {
@@ -27,6 +28,8 @@ public:
     void Clear();
     void Reserve(int count);
     void Add(std::string text, const TDataItem* item);
+    // Replaces the rows by one per database entry, in the database's order, unsorted.
+    void Fill(const TDatabase& database);
 
     // Sorts the rows by sort key; rows with equal keys by name, then in their former order.
     // Returns, for each row's former position, its new one.

@@ -103,9 +103,7 @@ int RunPrint(const QString& text) {
     LoadDatabase();
     const TDatabase* database = Database();
     TCardList cards;
-    cards.Reserve(database->Count());
-    for (int i = 0; i < database->Count(); ++i)
-        cards.Add(database->Items(i)->DisplayName(), database->Items(i));
+    cards.Fill(*database);
     cards.Sort();
 
     const std::string wanted = ProgramText(text);

@@ -209,15 +209,10 @@ QVariant TCardListModel::data(const QModelIndex& index, int role) const {
 void TCardListModel::Fill(const TDatabase* database) {
     beginResetModel();
     const auto endReset = qScopeGuard([this] { endResetModel(); });
-    FCards.Clear();
-    if (!database)
-        return;
-    const int count = database->Count();
-    FCards.Reserve(count);
-    for (int k = 0; k < count; ++k) {
-        const TDataItem* item = database->Items(k);
-        FCards.Add(item->DisplayName(), item);
-    }
+    if (database)
+        FCards.Fill(*database);
+    else
+        FCards.Clear();
 }
 
 void TCardListModel::Sort() {
