@@ -151,8 +151,12 @@ QByteArray Compress(const QByteArray& data) {
     return packed;
 }
 
+// An entry holds a picture; a forged one of a few kilobytes can expand a thousandfold, so
+// larger contents are refused while they are decompressed instead of filling the memory.
+constexpr qsizetype MaxEntrySize = qsizetype(256) << 20;
+
 // The whole of one zlib stream; anything short of its proper end is an error.
-QByteArray Decompress(const QByteArray& packed) {
+QByteArray Decompress(const QByteArray& packed, const std::string& entryPath) {
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK)
         throw EZDecompressionError();
@@ -162,8 +166,11 @@ QByteArray Decompress(const QByteArray& packed) {
     QByteArray result;
     int status = Z_OK;
     while (status != Z_STREAM_END) {
-        const qsizetype chunk = std::max<qsizetype>(64 * 1024, result.size());
         const qsizetype used = result.size();
+        if (used > MaxEntrySize)
+            throw Exception("File " + entryPath + " is too large");
+        const qsizetype chunk =
+            std::min(std::max<qsizetype>(64 * 1024, used), MaxEntrySize + 1 - used);
         result.resize(used + chunk);
         stream.next_out = reinterpret_cast<Bytef*>(result.data() + used);
         stream.avail_out = static_cast<uInt>(chunk);
@@ -306,7 +313,7 @@ void TPackFileStream::OpenPlainFile(int mode) {
 
 void TPackFileStream::LoadEntry() {
     auto* buffer = static_cast<QBuffer*>(FInner.get());
-    buffer->setData(Decompress(ReadPackedEntry()));
+    buffer->setData(Decompress(ReadPackedEntry(), FPath + "\\" + FEntryName));
     buffer->open(QIODevice::ReadOnly);
 }
 

@@ -32,6 +32,28 @@ std::string Packed(const std::string& content) {
     return packed;
 }
 
+// One zlib stream of `megabytes` MiB of zero bytes, compressed piece by piece.
+std::string PackedZeros(int megabytes) {
+    z_stream stream{};
+    deflateInit(&stream, 9);
+    std::string zeros(1 << 20, '\0');
+    std::string packed;
+    char out[1 << 16];
+    for (int i = 0; i < megabytes; ++i) {
+        stream.next_in = reinterpret_cast<Bytef*>(zeros.data());
+        stream.avail_in = static_cast<uInt>(zeros.size());
+        const int flush = i + 1 == megabytes ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(out);
+            stream.avail_out = sizeof out;
+            deflate(&stream, flush);
+            packed.append(out, sizeof out - stream.avail_out);
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    return packed;
+}
+
 // The bytes of one archive entry, written out field by field.
 std::string Entry(const std::string& name, const std::string& data) {
     return LittleEndian(static_cast<std::int32_t>(name.size())) + name +
@@ -160,6 +182,17 @@ TEST_F(PackStream, UndecompressibleDataExistsButFailsToOpen) {
         EXPECT_EQ(MessageOf([&] { TPackFileStream(Images + "/W.gif", fmOpenRead); }), "Error")
             << what;
     }
+}
+
+// Less than a megabyte in the archive that would expand to 257 MiB: refused while it is
+// decompressed, with an error naming the entry.
+TEST_F(PackStream, AnEntryExpandingBeyondAnyPictureIsRefused) {
+    const std::string packed = PackedZeros(257);
+    ASSERT_LT(packed.size(), 1u << 20);
+    WriteBytes(Images, Entry("W.gif", packed));
+    EXPECT_TRUE(PackFileExists(Images + "/W.gif"));
+    EXPECT_EQ(MessageOf([&] { TPackFileStream(Images + "/W.gif", fmOpenRead); }),
+              "File " + Images + "\\W.gif is too large");
 }
 
 TEST_F(PackStream, CorruptLengthsEndTheScanAsTheEndOfTheFileWould) {
