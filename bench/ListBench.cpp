@@ -166,7 +166,8 @@ void LookUpUncached(benchmark::State& state) {
     std::size_t next = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        const std::filesystem::path dir = root / std::to_string(next);
+        static int fresh = 0; // never the same path twice, also across repetitions
+        const std::filesystem::path dir = root / std::to_string(fresh++);
         std::filesystem::create_directories(dir);
         std::filesystem::create_symlink(BenchDataDir() + "Images", dir / "Images");
         SetDataDir(dir.string());
