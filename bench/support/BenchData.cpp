@@ -38,20 +38,13 @@ std::string ManifestValue(const std::string& key) {
     return found->second;
 }
 
-static long StatusKiB(const char* field) {
+long ResidentKiB() {
+    const std::string field = "VmRSS:";
     std::ifstream in("/proc/self/status");
     for (std::string line; std::getline(in, line);)
         if (line.rfind(field, 0) == 0)
-            return std::atol(line.c_str() + std::char_traits<char>::length(field));
+            return std::atol(line.c_str() + field.size());
     return 0;
-}
-
-long ResidentKiB() {
-    return StatusKiB("VmRSS:");
-}
-
-long PeakResidentKiB() {
-    return StatusKiB("VmHWM:");
 }
 
 long long FileSize(const std::string& path) {

@@ -11,9 +11,8 @@ std::string BenchDataDir();
 const std::map<std::string, std::string>& BenchManifest();
 std::string ManifestValue(const std::string& key);
 
-// The process's resident memory now (VmRSS) and at its peak (VmHWM), in KiB.
+// The process's resident memory now (VmRSS), in KiB.
 long ResidentKiB();
-long PeakResidentKiB();
 
 // The size of a file in bytes, 0 when it does not exist.
 long long FileSize(const std::string& path);
