@@ -387,6 +387,10 @@ bool IsAscii(const std::string& text) {
 
 } // namespace
 
+std::string HalfName(const TCard& card, const std::string& half) {
+    return half + " (" + card.Left + "/" + card.Right + ")";
+}
+
 const std::vector<std::string>& CostSymbols() {
     static const std::vector<std::string> symbols = {
         "0",  "1",  "2",  "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13",
@@ -420,10 +424,11 @@ TCardPool MakeCardPool(int count, std::uint64_t seed) {
         card.OracleFile = file < 0.93 ? 0 : file < 0.95 ? 1 : 2;
         pool.Cards.push_back(std::move(card));
     }
-    // Rulings link to other cards, so they are made once every name exists.
+    // Rulings link to other cards, so they are made once every name exists; a split card's
+    // rulings page names its left half as the database does.
     std::vector<std::string> names;
     for (const TCard& card : pool.Cards)
-        names.push_back(card.Kind == TCard::Split ? card.Left : card.Name);
+        names.push_back(card.Kind == TCard::Split ? HalfName(card, card.Left) : card.Name);
     for (TCard& card : pool.Cards) {
         card.InSummary = random.Chance(card.Kind == TCard::Token ? 0.05 : 0.47);
         if (card.InSummary && card.Kind != TCard::Token && random.Chance(0.86))

@@ -33,5 +33,8 @@ struct TCardPool {
 // symbols, 1 to 12 index entries, and rulings for about 40 % of the cards.
 TCardPool MakeCardPool(int count, std::uint64_t seed);
 
+// The name a split card's half has in the database: "Left (Left/Right)".
+std::string HalfName(const TCard& card, const std::string& half);
+
 // The cost symbols the texts write in braces ("W" for {W}).
 const std::vector<std::string>& CostSymbols();

@@ -22,11 +22,6 @@ std::string Join(const std::vector<std::string>& parts, const std::string& separ
     return out;
 }
 
-// The name a split half has in the database: "Left (Left/Right)".
-std::string HalfName(const TCard& card, const std::string& half) {
-    return half + " (" + card.Left + "/" + card.Right + ")";
-}
-
 // Some source lines carry stray spaces that the reader trims.
 std::string Ragged(const std::string& line, std::size_t index) {
     return index % 53 == 0 ? line + "  " : index % 71 == 0 ? " " + line : line;
