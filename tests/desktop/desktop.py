@@ -11,10 +11,59 @@ import signal
 import subprocess
 import tempfile
 import time
+import traceback
 from pathlib import Path
 
 BIN_DIR = Path(os.environ.get("LOREWICK_BIN_DIR", Path(__file__).resolve().parents[2] / "build" / "bin"))
 ARTIFACTS_DIR = Path(os.environ.get("LOREWICK_ARTIFACTS_DIR", Path.cwd() / "desktop-artifacts"))
+
+
+def stays(predicate, seconds):
+    """True when `predicate` holds all along for `seconds`."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if not predicate():
+            return False
+        time.sleep(0.05)
+    return True
+
+
+def run_tests(namespace, names):
+    """Runs the functions named test_* of `namespace` (those in `names`, when given), each on
+    a desktop of its own; prints a line per test and a closing count; returns the exit status."""
+    ARTIFACTS_DIR.mkdir(parents=True, exist_ok=True)
+    tests = [(name, test) for name, test in namespace.items() if name.startswith("test_")]
+    if names:
+        tests = [(name, test) for name, test in tests if name in names]
+    failed = []
+    for name, test in tests:
+        desktop = Desktop(name)
+        started = time.monotonic()
+        try:
+            test(desktop)
+            print(f"PASS {name} ({time.monotonic() - started:.1f} s)", flush=True)
+        except Exception:
+            traceback.print_exc()
+            failed.append(name)
+            print(f"FAIL {name} (artifacts in {desktop.keep_artifacts(name)})", flush=True)
+        finally:
+            desktop.close()
+    print(f"{len(tests) - len(failed)} passed, {len(failed)} failed")
+    return 1 if failed else 0
+
+
+def main_window(desktop):
+    """The main window when it is on screen, else None. Its menus and tray icon carry its
+    name too; only the main window has the window class "LOREWICK"."""
+    for window in desktop.windows(name="^Lorewick$"):
+        if (desktop.wm_class(window) or ("", ""))[1] == "LOREWICK":
+            return window
+    return None
+
+
+def card_window(desktop, name, visible=True):
+    found = desktop.windows(name=f"^{re.escape(name)}$", visible=visible)
+    return found[0] if found else None
 
 
 def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):

@@ -8,13 +8,10 @@ a screenshot and the program's standard error. Names of tests to run may be give
 arguments. The last line says how many passed and failed; the exit status is 1 on failure.
 """
 
-import re
 import signal
 import sys
-import time
-import traceback
 
-from desktop import ARTIFACTS_DIR, BIN_DIR, Desktop, dark, near, wait_until
+from desktop import BIN_DIR, card_window, dark, main_window, near, run_tests, stays, wait_until
 
 # Cards of the sample data whose pages this file relies on.
 RED_AND_WHITE_CARD = "Salt & Ember"  # costs {R}{W}; rulings without links
@@ -27,30 +24,6 @@ STARTUP_TIMEOUT = 20
 
 
 # --- what the user sees ------------------------------------------------------------------
-
-
-def main_window(desktop):
-    """The main window when it is on screen, else None. Its menus and tray icon carry its
-    name too; only the main window has the window class "LOREWICK"."""
-    for window in desktop.windows(name="^Lorewick$"):
-        if (desktop.wm_class(window) or ("", ""))[1] == "LOREWICK":
-            return window
-    return None
-
-
-def card_window(desktop, name, visible=True):
-    found = desktop.windows(name=f"^{re.escape(name)}$", visible=visible)
-    return found[0] if found else None
-
-
-def stays(predicate, seconds):
-    """True when `predicate` holds all along for `seconds`."""
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if not predicate():
-            return False
-        time.sleep(0.05)
-    return True
 
 
 def start_shown(desktop, *args):
@@ -252,8 +225,9 @@ def test_preferences_make_f5_the_open_hotkey_and_it_survives_a_restart(desktop):
     # The focus starts on the double-copy box; the open shortcut field comes next.
     desktop.key("Tab", "F5", "Tab", "Tab", "space")
     wait_until(lambda: not desktop.windows(name="^Preferences$"), what="OK to close the dialog")
-    settings = settings_file(desktop).read_text(encoding="utf-8")
-    assert "OpenShortCut=s:F5" in settings.splitlines(), f"F5 was not saved:\n{settings}"
+    # The dialog is gone before the settings are written.
+    wait_until(lambda: "OpenShortCut=s:F5" in settings_file(desktop).read_text("utf-8").splitlines(),
+               what="F5 saved as the open shortcut")
 
     hide_with_close_box(desktop, main)
     desktop.key("ctrl+grave")
@@ -302,30 +276,5 @@ def test_a_program_killed_with_sigkill_does_not_stop_the_next_start(desktop):
     assert desktop.program.poll() is None
 
 
-# --- runner ----------------------------------------------------------------------------------
-
-
-def main(names):
-    tests = [(name, test) for name, test in globals().items() if name.startswith("test_")]
-    if names:
-        tests = [(name, test) for name, test in tests if name in names]
-    failed = []
-    for name, test in tests:
-        desktop = Desktop(name)
-        started = time.monotonic()
-        try:
-            test(desktop)
-            print(f"PASS {name} ({time.monotonic() - started:.1f} s)", flush=True)
-        except Exception:
-            traceback.print_exc()
-            failed.append(name)
-            print(f"FAIL {name} (artifacts in {desktop.keep_artifacts(name)})", flush=True)
-        finally:
-            desktop.close()
-    print(f"{len(tests) - len(failed)} passed, {len(failed)} failed")
-    return 1 if failed else 0
-
-
 if __name__ == "__main__":
-    ARTIFACTS_DIR.mkdir(parents=True, exist_ok=True)
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(run_tests(globals(), sys.argv[1:]))

@@ -8,11 +8,8 @@ given as arguments.
 
 import sys
 import time
-import traceback
-from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "desktop"))
-from desktop import BIN_DIR, Desktop, wait_until  # noqa: E402
+from desktop import BIN_DIR, card_window, main_window, run_tests, stays, wait_until
 
 CARD = "Moor Hound"  # a card of the sample data
 
@@ -25,29 +22,12 @@ def start_hidden(desktop, *args):
     wait_until(lambda: desktop.windows(class_name="lorewick"), timeout=20, what="the tray icon")
 
 
-def main_window_shown(desktop):
-    return desktop.windows(name="^Lorewick$")
-
-
-def card_shown(desktop, name=CARD):
-    return desktop.windows(name=f"^{name}$")
-
-
-def stays_false(predicate, seconds):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if predicate():
-            return False
-        time.sleep(0.05)
-    return True
-
-
 def test_open_hotkey_opens_the_hidden_window(desktop):
     start_hidden(desktop)
-    assert not main_window_shown(desktop)
+    assert not main_window(desktop)
     desktop.key("ctrl+grave")
-    wait_until(lambda: main_window_shown(desktop), what="the main window")
-    assert not card_shown(desktop)
+    wait_until(lambda: main_window(desktop), what="the main window")
+    assert not card_window(desktop, CARD)
 
 
 def test_stored_shortcuts_are_grabbed_and_a_keyless_one_is_not(desktop):
@@ -58,18 +38,18 @@ def test_stored_shortcuts_are_grabbed_and_a_keyless_one_is_not(desktop):
     desktop.select_primary("Moor")
     desktop.key("ctrl+grave")
     desktop.key("ctrl+shift+grave")
-    assert stays_false(lambda: main_window_shown(desktop), 1.5), "a default shortcut still works"
+    assert stays(lambda: not main_window(desktop), 1.5), "a default shortcut still works"
     desktop.key("ctrl+F5")
-    wait_until(lambda: main_window_shown(desktop), what="the main window")
-    assert not card_shown(desktop)
+    wait_until(lambda: main_window(desktop), what="the main window")
+    assert not card_window(desktop, CARD)
 
 
 def test_search_hotkey_looks_up_the_selection_of_another_program(desktop):
     start_hidden(desktop)
     desktop.select_primary("moor h")
     desktop.key("ctrl+shift+grave")
-    wait_until(lambda: card_shown(desktop), what="the card window")
-    assert main_window_shown(desktop)
+    wait_until(lambda: card_window(desktop, CARD), what="the card window")
+    assert main_window(desktop)
     clipboard = desktop.run("xclip", "-o", "-selection", "clipboard", check=False)
     assert clipboard == "moor h", f"the selection was copied: {clipboard!r}"
 
@@ -81,15 +61,15 @@ def test_double_copy_with_ctrl_held_within_500_ms(desktop):
         desktop.copy_to_clipboard("Charging")
         time.sleep(0.6)
         desktop.copy_to_clipboard("Charging")
-        assert stays_false(lambda: card_shown(desktop, "Charging Aurochs"), 1.5), \
+        assert stays(lambda: not card_window(desktop, "Charging Aurochs"), 1.5), \
             "copies 600 ms apart counted as a double copy"
-        assert not main_window_shown(desktop)
+        assert not main_window(desktop)
 
         desktop.copy_to_clipboard("Moor")
         time.sleep(0.3)
         desktop.copy_to_clipboard("Moor")
-        wait_until(lambda: card_shown(desktop), what="the card window")
-        assert main_window_shown(desktop)
+        wait_until(lambda: card_window(desktop, CARD), what="the card window")
+        assert main_window(desktop)
     finally:
         desktop.run("xdotool", "keyup", "ctrl", check=False)
 
@@ -102,12 +82,12 @@ def test_double_copy_of_ten_megabytes_keeps_the_program_working(desktop):
         desktop.copy_to_clipboard(huge)
         time.sleep(0.3)
         desktop.copy_to_clipboard(huge)
-        wait_until(lambda: main_window_shown(desktop), timeout=20, what="the lookup of the text")
-        assert not card_shown(desktop)
+        wait_until(lambda: main_window(desktop), timeout=20, what="the lookup of the text")
+        assert not card_window(desktop, CARD)
         desktop.copy_to_clipboard("Moor")
         time.sleep(0.3)
         desktop.copy_to_clipboard("Moor")
-        wait_until(lambda: card_shown(desktop), what="the next lookup")
+        wait_until(lambda: card_window(desktop, CARD), what="the next lookup")
     finally:
         desktop.run("xdotool", "keyup", "ctrl", check=False)
 
@@ -116,36 +96,16 @@ def test_search_switch_asks_the_running_instance(desktop):
     start_hidden(desktop)
     desktop.select_primary("Moor H")
     desktop.run(str(BIN_DIR / "lorewick"), "-search", timeout=20)
-    wait_until(lambda: card_shown(desktop), what="the card window")
+    wait_until(lambda: card_window(desktop, CARD), what="the card window")
 
 
 def test_search_switch_starts_the_program_when_none_runs(desktop):
     desktop.start()
     desktop.select_primary("Moor H")
     desktop.start_program("-search")
-    wait_until(lambda: card_shown(desktop), timeout=20, what="the card window")
-    assert main_window_shown(desktop)
-
-
-def main(names):
-    tests = [(name, test) for name, test in globals().items() if name.startswith("test_")]
-    if names:
-        tests = [(name, test) for name, test in tests if name in names]
-    failed = []
-    for name, test in tests:
-        desktop = Desktop(name)
-        try:
-            test(desktop)
-            print(f"PASS {name}", flush=True)
-        except Exception:
-            traceback.print_exc()
-            failed.append(name)
-            print(f"FAIL {name} (artifacts in {desktop.keep_artifacts(name)})", flush=True)
-        finally:
-            desktop.close()
-    print(f"{len(tests) - len(failed)} of {len(tests)} passed")
-    return 1 if failed else 0
+    wait_until(lambda: card_window(desktop, CARD), timeout=20, what="the card window")
+    assert main_window(desktop)
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(run_tests(globals(), sys.argv[1:]))
