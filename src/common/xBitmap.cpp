@@ -67,14 +67,17 @@ QByteArray ReadImageBytes(const std::string& fileName) {
     return bytes;
 }
 
+// Header fields past the end of the file read as 0.
 quint32 LittleEndian32(const QByteArray& bytes, qsizetype offset) {
-    quint32 value;
-    std::memcpy(&value, bytes.constData() + offset, 4);
+    quint32 value = 0;
+    if (offset >= 0 && offset + 4 <= bytes.size())
+        std::memcpy(&value, bytes.constData() + offset, 4);
     return qFromLittleEndian(value);
 }
 quint16 LittleEndian16(const QByteArray& bytes, qsizetype offset) {
-    quint16 value;
-    std::memcpy(&value, bytes.constData() + offset, 2);
+    quint16 value = 0;
+    if (offset >= 0 && offset + 2 <= bytes.size())
+        std::memcpy(&value, bytes.constData() + offset, 2);
     return qFromLittleEndian(value);
 }
 

@@ -58,8 +58,9 @@ TEST(CardListSearch, MovesToFirstPrefixMatchOrToTheRowAboveTheStop) {
         const TSearchResult result = list.Search(c.text);
         EXPECT_EQ(result.Found, c.expected.Found) << c.text;
         EXPECT_EQ(result.MovesCurrent, c.expected.MovesCurrent) << c.text;
-        if (c.expected.MovesCurrent)
+        if (c.expected.MovesCurrent) {
             EXPECT_EQ(result.Row, c.expected.Row) << c.text;
+        }
     }
 }
 
@@ -79,8 +80,9 @@ TEST(CardListSearch, EveryNameIsFoundByEachOfItsPrefixes) {
             const std::string key = AnsiSortKey(prefix);
             ASSERT_TRUE(list.Row(result.Row).Key.starts_with(key)) << prefix;
             // the first such row: the one above does not begin with the prefix
-            if (result.Row > 0)
+            if (result.Row > 0) {
                 ASSERT_FALSE(list.Row(result.Row - 1).Key.starts_with(key)) << prefix;
+            }
         }
     }
 }

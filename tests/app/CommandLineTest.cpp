@@ -78,7 +78,7 @@ protected:
 
 TEST_F(CommandLine, ImportWritesTheFilesAndPrintsTheirRecordCountsWithAnyPrefix) {
     const QString data = SampleData();
-    for (const QString& importSwitch : {"-import", "/Import", "\\IMPORT"}) {
+    for (const char* importSwitch : {"-import", "/Import", "\\IMPORT"}) {
         const TRun run = Run({importSwitch, "-data", data});
         EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
         EXPECT_EQ(run.Out, data + "/oracle.xml: 62 records\n" + data +

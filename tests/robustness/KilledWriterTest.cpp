@@ -209,7 +209,8 @@ TEST(KilledWriter, SettingsSaveLeavesTheSettingsAndTheAutostartEntryWhole) {
                         search == SettingsVersion(1).SearchShortCut);
             EXPECT_NO_THROW(store.ReadInteger("UseInsInsShortCut"));
         }
-        if (QFile::exists(entryFile))
+        if (QFile::exists(entryFile)) {
             EXPECT_EQ(ReadBytes(entryFile), wholeEntry);
+        }
     }
 }
