@@ -1,4 +1,5 @@
 #include "common/HashList.h"
+#include "support/Raised.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -29,15 +30,6 @@ Names Walk(const TStringHashList<Tracked>& list) {
     for (int i = 0; i < list.Count(); ++i)
         names.push_back(list.Objects(i)->Name);
     return names;
-}
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(nothing raised)";
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "common/PackStream.h"
 #include "common/ExtUtils.h"
+#include "support/Raised.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -78,15 +79,6 @@ void WriteEntry(const std::string& fileName, const std::string& content) {
     TPackFileStream stream(fileName, fmCreate);
     stream.write(content.data(), static_cast<qint64>(content.size()));
     stream.Commit();
-}
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(nothing raised)";
 }
 
 // A data folder "Data" in a temporary folder, whose "Images" is an archive file.

@@ -2,6 +2,7 @@
 #include "common/Exception.h"
 #include "common/PackStream.h"
 #include "support/ImageFiles.h"
+#include "support/Raised.h"
 #include "support/TestPaths.h"
 
 #include <QDirIterator>
@@ -32,15 +33,6 @@ QByteArray TransparentGif() {
 }
 
 // Runs `action` and gives the message of the Exception it raises ("" when none).
-template <class F> std::string MessageOf(F action) {
-    try {
-        action();
-    } catch (const Exception& error) {
-        return error.Message();
-    }
-    return {};
-}
-
 QImage Filled(int width, int height, QRgb colour, QImage::Format format = QImage::Format_ARGB32) {
     QImage image(width, height, format);
     image.fill(colour);

@@ -1,6 +1,7 @@
 #include "platform/SettingsStore.h"
 #include "common/Exception.h"
 #include "platform/Autostart.h"
+#include "support/Raised.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,15 +20,6 @@ void WriteAll(const QString& path, const QByteArray& content) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(content);
-}
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no error)";
 }
 
 class SettingsStore : public testing::Test {

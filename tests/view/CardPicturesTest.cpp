@@ -3,6 +3,7 @@
 #include "common/PackStream.h"
 #include "data/xLib.h"
 #include "support/ImageFiles.h"
+#include "support/Raised.h"
 #include "support/TestPaths.h"
 #include "view/PageImport.h"
 
@@ -63,15 +64,6 @@ private:
     QTemporaryDir FFolder;
     std::string FOldDataDir;
 };
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& error) {
-        return error.Message();
-    }
-    return {};
-}
 
 } // namespace
 
