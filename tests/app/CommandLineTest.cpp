@@ -1,6 +1,7 @@
 // The command-line modes, run through the built program on temporary folders.
 #include "app/CommandLine.h"
 #include "common/PackStream.h"
+#include "support/ConfigHome.h"
 #include "support/TestPaths.h"
 
 #include <QDir>
@@ -16,18 +17,6 @@ struct TRun {
     QString Out;
     QString Err;
 };
-
-void WriteFile(const QString& fileName, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(fileName).path());
-    QFile file(fileName);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << fileName.toStdString();
-    file.write(bytes);
-}
-
-QByteArray ReadFile(const QString& fileName) {
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Runs the program without a display, with its own empty settings and runtime folders, so
 // a mode that touched settings or the single-instance socket would leave traces there.

@@ -4,6 +4,7 @@
 #include "common/Exception.h"
 #include "data/Data.h"
 #include "data/xLib.h"
+#include "support/ConfigHome.h"
 #include "support/TestPaths.h"
 #include "view/WInfo.h"
 
@@ -25,15 +26,8 @@ namespace {
 // The main window with a settings folder of its own for each test.
 class MainHotKeys : public testing::Test {
 protected:
-    void SetUp() override {
-        FSavedConfig = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", FConfig.path().toLocal8Bit());
-        SetDataDir(FixturesDir + "app/Data/");
-    }
-    void TearDown() override {
-        FForm.reset();
-        qputenv("XDG_CONFIG_HOME", FSavedConfig);
-    }
+    void SetUp() override { SetDataDir(FixturesDir + "app/Data/"); }
+    void TearDown() override { FForm.reset(); }
 
     // Each window loads the database afresh at its first show.
     TMainForm& MakeForm() {
@@ -43,18 +37,8 @@ protected:
         return *FForm;
     }
 
-    QString SettingsPath() const { return FConfig.path() + "/Lorewick/Lorewick.conf"; }
-    QString EntryPath() const { return FConfig.path() + "/autostart/Lorewick.desktop"; }
-    static void WriteFile(const QString& path, const QByteArray& content) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    static QByteArray ReadFile(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QString SettingsPath() const { return FConfig.SettingsPath(); }
+    QString EntryPath() const { return FConfig.EntryPath(); }
     void WriteStoredSettings() {
         WriteFile(SettingsPath(), "OpenShortCut=s:^F5\n"
                                   "SearchShortCut=s:Alt+\n"
@@ -79,8 +63,7 @@ protected:
         return titles;
     }
 
-    QTemporaryDir FConfig;
-    QByteArray FSavedConfig;
+    TConfigHome FConfig; // declared before the window, so it outlives it
     std::unique_ptr<TMainForm> FForm;
 };
 

@@ -1,5 +1,6 @@
 #include "common/Exception.h"
 #include "data/Data.h"
+#include "support/ConfigHome.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,43 +14,21 @@ namespace {
 // Each test gets an empty configuration folder of its own as $XDG_CONFIG_HOME.
 class Settings : public testing::Test {
 protected:
-    void SetUp() override {
-        FOldConfigHome = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", FConfigHome.path().toLocal8Bit());
-    }
-    void TearDown() override {
-        if (FOldConfigHome.isNull())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", FOldConfigHome);
-    }
+    QString SettingsPath() const { return FConfigHome.SettingsPath(); }
+    QString EntryPath() const { return FConfigHome.EntryPath(); }
 
-    QString SettingsPath() const { return FConfigHome.path() + "/Lorewick/Lorewick.conf"; }
-    QString EntryPath() const { return FConfigHome.path() + "/autostart/Lorewick.desktop"; }
-
-    static void WriteFile(const QString& path, const QByteArray& content) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    static QByteArray ReadFile(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
     void WriteAllValues() {
         WriteFile(SettingsPath(), "# kept by hand\n"
                                   "OpenShortCut=s:^F5\n"
                                   "SearchShortCut=s:\n"
                                   "UseInsInsShortCut=d:7\n");
     }
-    void MakeAutostartFolder() { QDir().mkpath(FConfigHome.path() + "/autostart"); }
+    void MakeAutostartFolder() { QDir().mkpath(FConfigHome.Path() + "/autostart"); }
     QByteArray CurrentExecLine() const {
         return "Exec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" /auto\n";
     }
 
-    QTemporaryDir FConfigHome;
-    QByteArray FOldConfigHome;
+    TConfigHome FConfigHome;
 };
 
 const QByteArray DefaultFile = "# Lorewick settings\n"
@@ -153,7 +132,7 @@ TEST_F(Settings, SavingWithoutAutoRunDeletesTheEntry) {
 }
 
 TEST_F(Settings, FailedWriteNamesTheValue) {
-    WriteFile(FConfigHome.path() + "/Lorewick", "a file where the folder belongs");
+    WriteFile(FConfigHome.Path() + "/Lorewick", "a file where the folder belongs");
     try {
         LoadSettings();
         FAIL() << "no error";
