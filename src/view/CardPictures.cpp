@@ -2,6 +2,9 @@
 
 #include "data/xLib.h"
 
+#include <ranges>
+#include <string_view>
+
 TBitmapProxy::TBitmapProxy(const TxBitmap* source, bool ownsSource)
     : FSource(source), FOwnsSource(ownsSource), FWidth(source->Width()), FHeight(source->Height()) {
 }
@@ -32,7 +35,21 @@ void TBitmapProxy::SetHeight(int value) {
     FScaled = nullptr;
 }
 
+namespace {
+
+// A database copied from elsewhere may name any file; only those below "Images" are pictures.
+bool StaysBelowImages(const std::string& src) {
+    for (const auto part : src | std::views::split('/'))
+        if (std::string_view(part.begin(), part.end()) == "..")
+            return false;
+    return true;
+}
+
+} // namespace
+
 std::unique_ptr<TGraphic> PictureNeeded(const std::string& src, int width, int height) {
+    if (!StaysBelowImages(src))
+        return nullptr;
     const TxBitmap& bitmap = Factory().GetBitmap(DataDir() + "Images/" + src);
     const TxBitmap& scaled = Factory().GetScaledBitmap(bitmap, width, height);
     return std::make_unique<TBitmapProxy>(&scaled, false);

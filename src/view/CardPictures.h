@@ -39,5 +39,6 @@ private:
 // The card page's picture request: the bitmap of `src` in the folder "Images" of the data
 // folder (or the packed archive standing in its place), read once for the life of the
 // program, scaled to `width` x `height` where that makes it smaller. A missing file gives an
-// empty picture; a damaged or unsupported one raises its error.
+// empty picture; a damaged or unsupported one raises its error. A `src` with a ".." part
+// gives no picture at all, so no file outside "Images" is ever read.
 std::unique_ptr<TGraphic> PictureNeeded(const std::string& src, int width, int height);

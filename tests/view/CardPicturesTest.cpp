@@ -106,6 +106,17 @@ TEST_P(CardPictures, MissingPictureIsEmptyAndDrawsNothing) {
     EXPECT_EQ(canvas, Canvas(16, 16));
 }
 
+TEST_P(CardPictures, PictureOutsideImagesIsNeverRead) {
+    WriteFile(DataDir() + "outside.png", HalfRedPng());
+    for (const char* src : {"../outside.png", "2/../../outside.png", "..", "2/../G.gif"})
+        EXPECT_EQ(PictureNeeded(src, 16, 16), nullptr) << src;
+    if (GetParam())
+        return;
+    // Dots within a name are ordinary.
+    WriteFile(DataDir() + "Images/..G.gif", ReadFile(SampleDir + "images/G.gif"));
+    EXPECT_FALSE(PictureNeeded("..G.gif", 16, 16)->GetEmpty());
+}
+
 TEST_P(CardPictures, DamagedOrUnsupportedPictureRaisesItsError) {
     const std::string bad = DataDir() + "Images/bad.gif";
     EXPECT_NE(MessageOf([] { PictureNeeded("bad.gif", 16, 16); }).find(bad), std::string::npos);
