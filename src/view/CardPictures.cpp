@@ -2,8 +2,7 @@
 
 #include "data/xLib.h"
 
-#include <ranges>
-#include <string_view>
+#include <sstream>
 
 TBitmapProxy::TBitmapProxy(const TxBitmap* source, bool ownsSource)
     : FSource(source), FOwnsSource(ownsSource), FWidth(source->Width()), FHeight(source->Height()) {
@@ -39,8 +38,9 @@ namespace {
 
 // A database copied from elsewhere may name any file; only those below "Images" are pictures.
 bool StaysBelowImages(const std::string& src) {
-    for (const auto part : src | std::views::split('/'))
-        if (std::string_view(part.begin(), part.end()) == "..")
+    std::istringstream parts(src);
+    for (std::string part; std::getline(parts, part, '/');)
+        if (part == "..")
             return false;
     return true;
 }
