@@ -196,12 +196,29 @@ class Desktop:
         if not number:
             raise AssertionError("Xvfb did not start")
         self.display = f":{number}"
-        self._spawn("openbox", ["openbox", "--sm-disable"])
-        wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run("xprop", "-root", check=False),
-                   what="the window manager")
+        self._start_window_manager()
         if tray:
             self._start_tray()
         return self
+
+    def _start_window_manager(self, attempts=3):
+        # Once in a CI run openbox never took the screen; its standard error is kept with
+        # the artifacts, and a new openbox on the same desktop is tried.
+        def ready():
+            return "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run("xprop", "-root", check=False)
+
+        for _ in range(attempts):
+            with open(self.home / "openbox.stderr", "ab") as log:
+                openbox = self._spawn("openbox", ["openbox", "--sm-disable"], stderr=log)
+            try:
+                wait_until(lambda: openbox.poll() is not None or ready(), what="the window manager")
+            except AssertionError:
+                pass
+            if openbox.poll() is None and ready():
+                return
+            self._stop_one(openbox)
+            self.processes = [entry for entry in self.processes if entry[1] is not openbox]
+        raise AssertionError(f"the window manager did not start in {attempts} attempts")
 
     def _start_tray(self, attempts=3):
         # Now and then (about one start in fifteen) trayer creates its panel and never maps
@@ -265,8 +282,9 @@ class Desktop:
                 self.screenshot(target / "screen.png")
             except Exception as error:  # the X server may be the thing that failed
                 (target / "screenshot-error.txt").write_text(str(error))
-        if self.program_log.exists():
-            shutil.copy(self.program_log, target / "lorewick.stderr")
+        for log in (self.program_log, self.home / "openbox.stderr"):
+            if log.exists():
+                shutil.copy(log, target / log.name)
         for shot in self.home.glob("*.png"):  # the screenshots the test looked at
             shutil.copy(shot, target / shot.name)
         return target
