@@ -1,6 +1,7 @@
 #include "platform/SettingsStore.h"
 #include "common/Exception.h"
 #include "platform/Autostart.h"
+#include "support/ConfigHome.h"
 #include "support/Raised.h"
 
 #include <QDir>
@@ -9,18 +10,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& content) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 class SettingsStore : public testing::Test {
 protected:
@@ -39,11 +28,11 @@ TEST_F(SettingsStore, ValuesKeepTheirKindAcrossSaveAndRead) {
     store.SetInteger("Negative", -5);
     EXPECT_FALSE(QFile::exists(Path())) << "nothing is written before the save";
     store.Save();
-    EXPECT_EQ(ReadAll(Path()), "# Lorewick settings\n"
-                               "Negative=d:-5\n"
-                               "Odd=s:back\\\\slash\\nnew line \xC3\xA9\n"
-                               "OpenShortCut=s:Ctrl+`\n"
-                               "UseInsInsShortCut=d:1\n");
+    EXPECT_EQ(ReadFile(Path()), "# Lorewick settings\n"
+                                "Negative=d:-5\n"
+                                "Odd=s:back\\\\slash\\nnew line \xC3\xA9\n"
+                                "OpenShortCut=s:Ctrl+`\n"
+                                "UseInsInsShortCut=d:1\n");
 
     TSettingsStore reread(Path());
     ASSERT_TRUE(reread.Open());
@@ -58,7 +47,7 @@ TEST_F(SettingsStore, ValuesKeepTheirKindAcrossSaveAndRead) {
 }
 
 TEST_F(SettingsStore, ReadingAValueOfAnotherKindFailsWithItsName) {
-    WriteAll(Path(), "UseInsInsShortCut=s:yes\nOpenShortCut=d:3\nFuture=x:something\n");
+    WriteFile(Path(), "UseInsInsShortCut=s:yes\nOpenShortCut=d:3\nFuture=x:something\n");
     TSettingsStore store(Path());
     ASSERT_TRUE(store.Open());
     EXPECT_TRUE(store.ValueExists("Future"));
@@ -70,7 +59,7 @@ TEST_F(SettingsStore, ReadingAValueOfAnotherKindFailsWithItsName) {
 
     store.SetInteger("UseInsInsShortCut", 0); // values of unknown kinds survive a rewrite
     store.Save();
-    EXPECT_TRUE(ReadAll(Path()).contains("\nFuture=x:something\n"));
+    EXPECT_TRUE(ReadFile(Path()).contains("\nFuture=x:something\n"));
 }
 
 TEST_F(SettingsStore, UnusableFileIsKeptAsideAndCountsAsNoFile) {
@@ -87,19 +76,19 @@ TEST_F(SettingsStore, UnusableFileIsKeptAsideAndCountsAsNoFile) {
         QByteArray(70 * 1024, '#') + "\n",
     };
     for (const QByteArray& content : unusable) {
-        WriteAll(Path(), content);
+        WriteFile(Path(), content);
         TSettingsStore store(Path());
         EXPECT_FALSE(store.Open()) << content.left(40).constData();
         EXPECT_FALSE(QFile::exists(Path()));
-        EXPECT_EQ(ReadAll(Path() + ".bad"), content);
+        EXPECT_EQ(ReadFile(Path() + ".bad"), content);
         store.SetInteger("UseInsInsShortCut", 1); // a fresh file may be written now
         store.Save();
-        EXPECT_EQ(ReadAll(Path() + ".bad"), content);
+        EXPECT_EQ(ReadFile(Path() + ".bad"), content);
     }
 }
 
 TEST_F(SettingsStore, AcceptsCommentsBlankLinesCarriageReturnsAndTheFullIntegerRange) {
-    WriteAll(Path(), "# mine\r\n\r\nA=d:4294967295\r\nB=d:-2147483648\nC=s:\nD=s:x=y:z\n");
+    WriteFile(Path(), "# mine\r\n\r\nA=d:4294967295\r\nB=d:-2147483648\nC=s:\nD=s:x=y:z\n");
     TSettingsStore store(Path());
     ASSERT_TRUE(store.Open());
     EXPECT_EQ(store.ReadInteger("A"), -1);
@@ -109,7 +98,7 @@ TEST_F(SettingsStore, AcceptsCommentsBlankLinesCarriageReturnsAndTheFullIntegerR
 }
 
 TEST_F(SettingsStore, SaveThatCannotHappenNamesTheFirstValueSet) {
-    WriteAll(FFolder.path() + "/Lorewick", "a file where the folder should be");
+    WriteFile(FFolder.path() + "/Lorewick", "a file where the folder should be");
     TSettingsStore store(Path());
     EXPECT_FALSE(store.Open());
     store.SetString("SearchShortCut", "F5");

@@ -1,5 +1,6 @@
 // Writers that replace a file are killed (SIGKILL) at random moments; afterwards each file
 // they replace must be there whole, as it was before or as the writer makes it.
+#include "support/ConfigHome.h"
 #include "support/TestPaths.h"
 #include "writer/SettingsVersions.h"
 
@@ -19,18 +20,6 @@
 namespace {
 
 const QString Program = QString::fromStdString(BinDir + "lorewick");
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // The same text `copies` times, so a writer has enough to do to be cut part-way.
 QByteArray Repeated(const QByteArray& text, int copies) {
@@ -82,9 +71,9 @@ void WriteSources(const QString& dataDir, int copies) {
     for (const char* source :
          {"oracle/ORT110-01-03.txt", "oracle/ORUnglued.txt", "oracle/ORPortal.txt",
           "cardindex/index.txt", "summary/rule-cards.html"}) {
-        const QByteArray sample = ReadBytes(QString::fromStdString(SampleDir) + source);
+        const QByteArray sample = ReadFile(QString::fromStdString(SampleDir) + source);
         ASSERT_FALSE(sample.isEmpty()) << source;
-        WriteBytes(dataDir + source, Repeated(sample + "\r\n", copies));
+        WriteFile(dataDir + source, Repeated(sample + "\r\n", copies));
     }
 }
 
@@ -93,13 +82,13 @@ using TFileVersions = std::map<QString, QByteArray>;
 TFileVersions ReadAll(const QStringList& paths) {
     TFileVersions files;
     for (const QString& path : paths)
-        files[path] = ReadBytes(path);
+        files[path] = ReadFile(path);
     return files;
 }
 
 void ExpectOldOrNew(const TFileVersions& oldFiles, const TFileVersions& newFiles) {
     for (const auto& [path, oldBytes] : oldFiles) {
-        const QByteArray now = ReadBytes(path);
+        const QByteArray now = ReadFile(path);
         EXPECT_TRUE(now == oldBytes || now == newFiles.at(path))
             << path.toStdString() << " is neither the old nor the new file (" << now.size()
             << " bytes; old " << oldBytes.size() << ", new " << newFiles.at(path).size() << ")";
@@ -130,7 +119,7 @@ TEST(KilledWriter, ImportLeavesEveryDatabaseFileOldOrNew) {
     int cut = 0;
     for (int kill = 0; kill < Kills; ++kill) {
         for (const auto& [path, bytes] : oldFiles)
-            WriteBytes(path, bytes);
+            WriteFile(path, bytes);
         cut += RunAndKill(Program, import, schedule.Delay(duration));
         ExpectOldOrNew(oldFiles, newFiles);
     }
@@ -141,13 +130,13 @@ TEST(KilledWriter, PackLeavesTheArchiveOldOrNew) {
     QTemporaryDir root;
     const QString archive = root.path() + "/Data/Images";
     const QString oldFolder = root.path() + "/old", newFolder = root.path() + "/new";
-    WriteBytes(oldFolder + "/W.gif", "old picture");
+    WriteFile(oldFolder + "/W.gif", "old picture");
     std::mt19937 bytes(7);
     for (int i = 0; i < 40; ++i) {
         QByteArray noise(64 * 1024, Qt::Uninitialized);
         for (char& c : noise)
             c = char(bytes());
-        WriteBytes(newFolder + QString("/sub%1/%2.gif").arg(i % 4).arg(i), noise);
+        WriteFile(newFolder + QString("/sub%1/%2.gif").arg(i % 4).arg(i), noise);
     }
 
     RunToEnd(Program, {"-pack", oldFolder, archive});
@@ -160,7 +149,7 @@ TEST(KilledWriter, PackLeavesTheArchiveOldOrNew) {
     SCOPED_TRACE("random seed " + std::to_string(schedule.Seed()));
     int cut = 0;
     for (int kill = 0; kill < Kills; ++kill) {
-        WriteBytes(archive, oldFiles.at(archive));
+        WriteFile(archive, oldFiles.at(archive));
         cut += RunAndKill(Program, {"-pack", newFolder, archive}, schedule.Delay(duration));
         ExpectOldOrNew(oldFiles, newFiles);
     }
@@ -181,7 +170,7 @@ TEST(KilledWriter, SettingsSaveLeavesTheSettingsAndTheAutostartEntryWhole) {
     const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", (root.path() + "/reference").toUtf8());
     Autostart::WriteEntry(writer);
-    const QByteArray wholeEntry = ReadBytes(Autostart::EntryPath());
+    const QByteArray wholeEntry = ReadFile(Autostart::EntryPath());
     qputenv("XDG_CONFIG_HOME", oldConfig);
     ASSERT_FALSE(wholeEntry.isEmpty());
 
@@ -210,7 +199,7 @@ TEST(KilledWriter, SettingsSaveLeavesTheSettingsAndTheAutostartEntryWhole) {
             EXPECT_NO_THROW(store.ReadInteger("UseInsInsShortCut"));
         }
         if (QFile::exists(entryFile)) {
-            EXPECT_EQ(ReadBytes(entryFile), wholeEntry);
+            EXPECT_EQ(ReadFile(entryFile), wholeEntry);
         }
     }
 }

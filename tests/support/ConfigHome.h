@@ -36,7 +36,7 @@ inline void WriteFile(const QString& path, const QByteArray& content) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(content);
+    ASSERT_EQ(file.write(content), content.size()) << path.toStdString();
 }
 
 // The whole file, or nothing when it cannot be read.
